@@ -1,0 +1,51 @@
+#ifndef SIMPLE_ENCRYPTION_H
+#define SIMPLE_ENCRYPTION_H
+
+#include <string>
+
+// A Caesar (shift) cipher over the 52 ASCII letters.
+//
+// Each letter moves by the shift within its own case and wraps around ('z' forward by 1 is 'a').
+// Every other byte, NUL and 0x80..0xFF included, passes through unchanged, and the locale is
+// never consulted, so results are the same in every environment. Any `int` is accepted as a
+// shift and taken modulo 26. Strings are handled by length, so they may hold any bytes.
+//
+//   const SimpleEncryption cipher(3);
+//   cipher.EncryptString("Zebra-123 xyz");  // "Cheud-123 abc"
+class SimpleEncryption {
+ public:
+  // Creates a cipher that moves letters forward by `shift` modulo 26.
+  explicit SimpleEncryption(int shift);
+  ~SimpleEncryption();
+
+  // Replaces the shift with `shift` modulo 26.
+  void SetShiftValue(int shift);
+  // Returns the shift in use, always 0..25.
+  int GetShiftValue() const;
+
+  // Returns true exactly for 'A'..'Z' and 'a'..'z'.
+  bool IsAlpha(char c) const;
+  // Returns true exactly for 'A'..'Z'.
+  bool IsUpper(char c) const;
+
+  // Returns `c` moved forward by the shift if it is a letter, otherwise `c` itself.
+  char EncryptChar(char c) const;
+  // Returns `c` moved back by the shift if it is a letter, otherwise `c` itself.
+  char DecryptChar(char c) const;
+
+  // Returns a copy of `text` with every letter moved forward by the shift.
+  std::string EncryptString(const std::string& text) const;
+  // Returns a copy of `text` with every letter moved back by the shift.
+  std::string DecryptString(const std::string& text) const;
+
+  // Writes a seven-line demonstration to standard output: the shift, a fixed sentence, its
+  // encryption, the decryption of that, and whether the round trip restored the sentence.
+  void DemoEncryption() const;
+
+ private:
+  // Always 0..25: every writer normalises first, so the letter rule never sees a negative or
+  // oversized shift.
+  int shiftValue;
+};
+
+#endif  // SIMPLE_ENCRYPTION_H

@@ -1,0 +1,39 @@
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "SimpleEncryption.h"
+
+int main() {
+  // Without C stdio underneath, the streams keep their own buffers (one system call per flushed
+  // line rather than per insertion), and a failed read shows up as badbit instead of passing for
+  // end of input.
+  std::ios::sync_with_stdio(false);
+
+  const SimpleEncryption cipher(3);
+  cipher.DemoEncryption();
+  // A lost block must not end in a success status; the streams record the failed write.
+  if (!std::cout) return EXIT_FAILURE;
+
+  std::cout << "\nInteractive Mode:" << std::endl;
+  std::string line;
+  for (;;) {
+    // No line end: the reply goes on the same line. Reading flushes it, as cin is tied to cout.
+    std::cout << "Enter text to encrypt (or 'quit' to exit): ";
+    const bool gotLine = static_cast<bool>(std::getline(std::cin, line));
+    if (!std::cout || std::cin.bad()) return EXIT_FAILURE;
+    // End of input ends the session as "quit" does; there is no other line left to wait for.
+    if (!gotLine || line == "quit" || line == "exit") {
+      std::cout << "Goodbye!" << std::endl;
+      return std::cout ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+
+    const std::string encrypted = cipher.EncryptString(line);
+    const std::string decrypted = cipher.DecryptString(encrypted);
+    std::cout << "Original:  " << line << std::endl;
+    std::cout << "Encrypted: " << encrypted << std::endl;
+    std::cout << "Decrypted: " << decrypted << std::endl;
+    std::cout << std::endl;
+    if (!std::cout) return EXIT_FAILURE;
+  }
+}
