@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "SimpleEncryption.h"
+
+namespace {
+
+// The expected mapping, found by looking the byte up in the alphabets rather than by arithmetic,
+// so that it shares nothing with the code under test.
+unsigned char ReferenceShift(unsigned char byte, int shift) {
+  for (const std::string alphabet : {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz"}) {
+    const std::size_t at = alphabet.find(static_cast<char>(byte));
+    if (at != std::string::npos) {
+      return static_cast<unsigned char>(alphabet[(at + static_cast<std::size_t>(shift)) % 26]);
+    }
+  }
+  return byte;
+}
+
+// Every byte value several times over, so that a string sweep crosses every position a vector
+// loop can put a byte in, plus the scalar tail.
+std::string AllBytesRepeated() {
+  std::string bytes;
+  for (int round = 0; round < 3; ++round) {
+    for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+  }
+  return bytes;
+}
+
+TEST(Cipher, EveryByteAndShiftMatchesReferenceAndRoundTrips) {
+  const std::string all = AllBytesRepeated();
+  for (int shift = 0; shift < 26; ++shift) {
+    const SimpleEncryption cipher(shift);
+    for (int b = 0; b < 256; ++b) {
+      const auto c = static_cast<char>(b);
+      const bool upper = b >= 'A' && b <= 'Z';
+      const bool letter = upper || (b >= 'a' && b <= 'z');
+      ASSERT_EQ(cipher.IsAlpha(c), letter) << "byte " << b;
+      ASSERT_EQ(cipher.IsUpper(c), upper) << "byte " << b;
+      ASSERT_EQ(static_cast<unsigned char>(cipher.EncryptChar(c)),
+                ReferenceShift(static_cast<unsigned char>(b), shift))
+          << "byte " << b << " shift " << shift;
+      ASSERT_EQ(static_cast<unsigned char>(cipher.DecryptChar(c)),
+                ReferenceShift(static_cast<unsigned char>(b), 26 - shift))
+          << "byte " << b << " shift " << shift;
+    }
+    // Every length up to the whole buffer, from a start that varies, so that each string is cut
+    // differently into blocks and remainder.
+    for (std::size_t length = 0; length <= all.size() - 64; ++length) {
+      const std::string text = all.substr(length % 64, length);
+      const std::string encrypted = cipher.EncryptString(text);
+      const std::string decrypted = cipher.DecryptString(text);
+      ASSERT_EQ(encrypted.size(), length);
+      ASSERT_EQ(decrypted.size(), length);
+      for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        ASSERT_EQ(static_cast<unsigned char>(encrypted[i]), ReferenceShift(byte, shift))
+            << "byte " << int{byte} << " at " << i << " of " << length << " shift " << shift;
+        ASSERT_EQ(static_cast<unsigned char>(decrypted[i]), ReferenceShift(byte, 26 - shift))
+            << "byte " << int{byte} << " at " << i << " of " << length << " shift " << shift;
+      }
+      ASSERT_EQ(cipher.DecryptString(encrypted), text) << "length " << length;
+      ASSERT_EQ(cipher.EncryptString(decrypted), text) << "length " << length;
+    }
+  }
+}
+
+TEST(Cipher, KnownTexts) {
+  const SimpleEncryption cipher(3);
+  EXPECT_EQ(cipher.EncryptString("abc"), "def");
+  EXPECT_EQ(cipher.EncryptString("ABC XYZ"), "DEF ABC");
+  EXPECT_EQ(cipher.EncryptString("Zebra-123 xyz"), "Cheud-123 abc");
+  EXPECT_EQ(cipher.DecryptString("Cheud-123 abc"), "Zebra-123 xyz");
+  EXPECT_EQ(cipher.EncryptString("caf\xC3\xA9"), "fdi\xC3\xA9");
+}
+
+TEST(Cipher, ShiftIsTakenModulo26ForEveryInt) {
+  const struct {
+    int shift;
+    int stored;
+  } cases[] = {{3, 3},   {25, 25},  {26, 0},       {-26, 0},     {29, 3},
+               {-1, 25}, {-27, 25}, {INT_MAX, 23}, {INT_MIN, 2}, {0, 0}};
+  const std::string letters = "AZaz Hello";
+  for (const auto& c : cases) {
+    const SimpleEncryption constructed(c.shift);
+    EXPECT_EQ(constructed.GetShiftValue(), c.stored) << "constructed with " << c.shift;
+    SimpleEncryption set(7);
+    set.SetShiftValue(c.shift);
+    EXPECT_EQ(set.GetShiftValue(), c.stored) << "set to " << c.shift;
+    EXPECT_EQ(constructed.EncryptString(letters), SimpleEncryption(c.stored).EncryptString(letters))
+        << "constructed with " << c.shift;
+  }
+}
+
+std::string CaptureDemo(const SimpleEncryption& cipher) {
+  std::ostringstream captured;
+  std::streambuf* const saved = std::cout.rdbuf(captured.rdbuf());
+  cipher.DemoEncryption();
+  std::cout.rdbuf(saved);
+  return captured.str();
+}
+
+TEST(Cipher, DemonstrationShowsNormalisedShiftAndRoundTrip) {
+  EXPECT_EQ(CaptureDemo(SimpleEncryption(3)),
+            "=== Simple Encryption Demo ===\n"
+            "Shift Value: 3\n"
+            "Original:  Hello World! This is a test message.\n"
+            "Encrypted: Khoor Zruog! Wklv lv d whvw phvvdjh.\n"
+            "Decrypted: Hello World! This is a test message.\n"
+            "Match: YES\n"
+            "==============================\n");
+  const SimpleEncryption minusOne(-1);
+  const std::string once =
+      "=== Simple Encryption Demo ===\n"
+      "Shift Value: 25\n"
+      "Original:  Hello World! This is a test message.\n"
+      "Encrypted: Gdkkn Vnqkc! Sghr hr z sdrs ldrrzfd.\n"
+      "Decrypted: Hello World! This is a test message.\n"
+      "Match: YES\n"
+      "==============================\n";
+  EXPECT_EQ(CaptureDemo(minusOne) + CaptureDemo(minusOne), once + once);
+  EXPECT_EQ(minusOne.GetShiftValue(), 25);
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+
+namespace {
+
+using namespace std::string_literals;  // "..."s keeps embedded NUL bytes
+
+const std::string kDemo =
+    "=== Simple Encryption Demo ===\n"
+    "Shift Value: 3\n"
+    "Original:  Hello World! This is a test message.\n"
+    "Encrypted: Khoor Zruog! Wklv lv d whvw phvvdjh.\n"
+    "Decrypted: Hello World! This is a test message.\n"
+    "Match: YES\n"
+    "==============================\n"
+    "\n"
+    "Interactive Mode:\n";
+const std::string kPrompt = "Enter text to encrypt (or 'quit' to exit): ";
+const std::string kGoodbye = "Goodbye!\n";
+
+// The output for one line that is not a command: the block, then the next prompt.
+std::string Block(const std::string& line, const std::string& encrypted) {
+  return "Original:  " + line + "\nEncrypted: " + encrypted + "\nDecrypted: " + line + "\n\n" +
+         kPrompt;
+}
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string whole;
+  for (int i = 0; i < times; ++i) whole += piece;
+  return whole;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Outcome {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 if the program did not exit normally
+};
+
+// Runs the program with standard input and output redirected from and to the given paths; a
+// path left empty means a fresh temporary file (holding `input`, for standard input).
+Outcome RunProgram(const std::string& input, std::string inPath, std::string outPath) {
+  const std::string dir = ::testing::TempDir();
+  const bool captureOut = outPath.empty();
+  if (inPath.empty()) {
+    inPath = dir + "program_test_in";
+    std::ofstream(inPath, std::ios::binary) << input;
+  }
+  if (captureOut) outPath = dir + "program_test_out";
+  const std::string errPath = dir + "program_test_err";
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  char program[] = SIMPLE_ENCRYPTION_EXE;
+  char* const argv[] = {program, nullptr};
+  char* const envp[] = {nullptr};
+  pid_t pid = 0;
+  Outcome run;
+  const int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, envp);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << program;
+    return run;
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  if (captureOut) run.out = ReadFile(outPath);
+  run.err = ReadFile(errPath);
+  return run;
+}
+
+struct Case {
+  Case(const char* caseName, std::string stdinText, std::string out, int status = 0,
+       std::string stdinPath = "", std::string stdoutPath = "")
+      : name(caseName),
+        input(std::move(stdinText)),
+        expectedOut(std::move(out)),
+        expectedStatus(status),
+        inPath(std::move(stdinPath)),
+        outPath(std::move(stdoutPath)) {}
+  const char* name;
+  std::string input;
+  std::string expectedOut;  // after the demonstration, the heading and the first prompt
+  int expectedStatus;
+  std::string inPath;   // instead of `input`, when set
+  std::string outPath;  // standard output not captured, when set
+};
+
+TEST(Program, TranscriptsMatchByteForByte) {
+  const std::string longLine = Repeat("Zebra-123 xyz\xFF"s + '\0', 20000);  // 300 kB, one line
+  const Case cases[] = {
+      {"example session", "Zebra-123 xyz\nquit\n",
+       Block("Zebra-123 xyz", "Cheud-123 abc") + kGoodbye},
+      {"exit as the first line", "exit\n", kGoodbye},
+      // Commands match only exactly: case, spaces, a CR from CR LF input or extra text would
+      // wrongly end the session if the comparison were loose.
+      {"text that only looks like a command", "Quit\n quit\nquit \nquit\r\nQUIT\nquitting\nexit!\n",
+       Block("Quit", "Txlw") + Block(" quit", " txlw") + Block("quit ", "txlw ") +
+           Block("quit\r", "txlw\r") + Block("QUIT", "TXLW") + Block("quitting", "txlwwlqj") +
+           Block("exit!", "halw!") + kGoodbye},
+      // Spaces and tabs kept; an empty line still gives a block.
+      {"blank and padded lines", "\n\t a \t\nexit\n",
+       Block("", "") + Block("\t a \t", "\t d \t") + kGoodbye},
+      // NUL must not end the line, and high bytes must not be taken for letters.
+      {"binary line", "a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s,
+       Block("a\0b\x7F\x80\xC3\xA9\xFF"s
+             "Z@[`{",
+             "d\0e\x7F\x80\xC3\xA9\xFF"s
+             "C@[`{") +
+           kGoodbye},
+      {"line longer than any stream buffer", longLine + "\nquit\n",
+       Block(longLine, Repeat("Cheud-123 abc\xFF"s + '\0', 20000)) + kGoodbye},
+      // End of input must end the program as quit does, not repeat the last pass forever.
+      {"last line without a line feed", "abc", Block("abc", "def") + kGoodbye},
+      {"quit without a line feed", "quit", kGoodbye},
+      {"empty input", "", kGoodbye},
+      // A read error must not pass for end of input and a normal exit.
+      {"standard input is a directory", "", "", 1, "/"},
+      // Output that cannot be written must not end with a success status.
+      {"standard output is full", "abc\nquit\n", "", 1, "", "/dev/full"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Outcome run = RunProgram(c.input, c.inPath, c.outPath);
+    EXPECT_EQ(run.status, c.expectedStatus);
+    EXPECT_EQ(run.err, "");
+    if (c.outPath.empty()) {
+      EXPECT_EQ(run.out, kDemo + kPrompt + c.expectedOut);
+    }
+  }
+}
+
+}  // namespace
