@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -44,6 +47,17 @@ std::string ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A command to run the program under, such as a memory checker, split at spaces. It must add
+// nothing to standard error or the exit status unless it finds a fault.
+std::vector<std::string> LauncherWords() {
+  std::vector<std::string> words;
+  if (const char* launcher = std::getenv("SIMPLE_ENCRYPTION_TEST_LAUNCHER")) {
+    std::istringstream split(launcher);
+    for (std::string word; split >> word;) words.push_back(word);
+  }
+  return words;
+}
+
 struct Outcome {
   std::string out;
   std::string err;
@@ -69,15 +83,18 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
-  char program[] = SIMPLE_ENCRYPTION_EXE;
-  char* const argv[] = {program, nullptr};
+  std::vector<std::string> words = LauncherWords();
+  words.emplace_back(SIMPLE_ENCRYPTION_EXE);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   char* const envp[] = {nullptr};
   pid_t pid = 0;
   Outcome run;
-  const int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, envp);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << program;
+    ADD_FAILURE() << "cannot start " << argv[0];
     return run;
   }
   int wstatus = 0;
