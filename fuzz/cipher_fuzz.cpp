@@ -14,7 +14,7 @@ namespace {
 
 void Check(bool holds, const char* what) {
   if (!holds) {
-    std::fprintf(stderr, "property broken: %s\n", what);
+    static_cast<void>(std::fprintf(stderr, "property broken: %s\n", what));
     std::abort();
   }
 }

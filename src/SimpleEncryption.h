@@ -21,22 +21,22 @@ class SimpleEncryption {
   // Replaces the shift with `shift` modulo 26.
   void SetShiftValue(int shift);
   // Returns the shift in use, always 0..25.
-  int GetShiftValue() const;
+  [[nodiscard]] int GetShiftValue() const;
 
   // Returns true exactly for 'A'..'Z' and 'a'..'z'.
-  bool IsAlpha(char c) const;
+  [[nodiscard]] bool IsAlpha(char c) const;
   // Returns true exactly for 'A'..'Z'.
-  bool IsUpper(char c) const;
+  [[nodiscard]] bool IsUpper(char c) const;
 
   // Returns `c` moved forward by the shift if it is a letter, otherwise `c` itself.
-  char EncryptChar(char c) const;
+  [[nodiscard]] char EncryptChar(char c) const;
   // Returns `c` moved back by the shift if it is a letter, otherwise `c` itself.
-  char DecryptChar(char c) const;
+  [[nodiscard]] char DecryptChar(char c) const;
 
   // Returns a copy of `text` with every letter moved forward by the shift.
-  std::string EncryptString(const std::string& text) const;
+  [[nodiscard]] std::string EncryptString(const std::string& text) const;
   // Returns a copy of `text` with every letter moved back by the shift.
-  std::string DecryptString(const std::string& text) const;
+  [[nodiscard]] std::string DecryptString(const std::string& text) const;
 
   // Writes a seven-line demonstration to standard output: the shift, a fixed sentence, its
   // encryption, the decryption of that, and whether the round trip restored the sentence.

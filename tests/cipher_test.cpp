@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "SimpleEncryption.h"
 
@@ -79,11 +80,12 @@ TEST(Cipher, KnownTexts) {
 }
 
 TEST(Cipher, ShiftIsTakenModulo26ForEveryInt) {
-  const struct {
+  struct Case {
     int shift;
     int stored;
-  } cases[] = {{3, 3},   {25, 25},  {26, 0},       {-26, 0},     {29, 3},
-               {-1, 25}, {-27, 25}, {INT_MAX, 23}, {INT_MIN, 2}, {0, 0}};
+  };
+  const std::vector<Case> cases = {{3, 3},   {25, 25},  {26, 0},       {-26, 0},     {29, 3},
+                                   {-1, 25}, {-27, 25}, {INT_MAX, 23}, {INT_MIN, 2}, {0, 0}};
   const std::string letters = "AZaz Hello";
   for (const auto& c : cases) {
     const SimpleEncryption constructed(c.shift);

@@ -4,7 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -86,12 +87,14 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   std::vector<std::string> words = LauncherWords();
   words.emplace_back(SIMPLE_ENCRYPTION_EXE);
   std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
+  argv.reserve(words.size() + 1);
+  std::transform(words.begin(), words.end(), std::back_inserter(argv),
+                 [](std::string& word) { return word.data(); });
   argv.push_back(nullptr);
-  char* const envp[] = {nullptr};
+  std::array<char*, 1> envp = {nullptr};
   pid_t pid = 0;
   Outcome run;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     ADD_FAILURE() << "cannot start " << argv[0];
@@ -123,8 +126,8 @@ struct Case {
 };
 
 TEST(Program, TranscriptsMatchByteForByte) {
-  const std::string longLine = Repeat("Zebra-123 xyz\xFF"s + '\0', 20000);  // 300 kB, one line
-  const Case cases[] = {
+  const std::string longLine = Repeat("Zebra-123 xyz\xFF\0"s, 20000);  // 300 kB, one line
+  const std::vector<Case> cases = {
       {"example session", "Zebra-123 xyz\nquit\n",
        Block("Zebra-123 xyz", "Cheud-123 abc") + kGoodbye},
       {"exit as the first line", "exit\n", kGoodbye},
@@ -145,7 +148,7 @@ TEST(Program, TranscriptsMatchByteForByte) {
              "C@[`{") +
            kGoodbye},
       {"line longer than any stream buffer", longLine + "\nquit\n",
-       Block(longLine, Repeat("Cheud-123 abc\xFF"s + '\0', 20000)) + kGoodbye},
+       Block(longLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye},
       // End of input must end the program as quit does, not repeat the last pass forever.
       {"last line without a line feed", "abc", Block("abc", "def") + kGoodbye},
       {"quit without a line feed", "quit", kGoodbye},
