@@ -56,6 +56,7 @@ set title "Throughput against string size (medians, $(nproc) cores of $cpu)"
 set xlabel "string size (bytes)"
 set ylabel "GB/s"
 set logscale xy 2
+set xrange [8:134217728]
 set xtics ("16 B" 16, "64 B" 64, "4 KiB" 4096, "64 KiB" 65536, "1 MiB" 1048576, "64 MiB" 67108864)
 set grid
 set key top left
