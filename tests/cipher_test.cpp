@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SimpleEncryption.h"
+#include "expected_output.h"
 
 namespace {
 
@@ -107,14 +108,7 @@ std::string CaptureDemo(const SimpleEncryption& cipher) {
 }
 
 TEST(Cipher, DemonstrationShowsNormalisedShiftAndRoundTrip) {
-  EXPECT_EQ(CaptureDemo(SimpleEncryption(3)),
-            "=== Simple Encryption Demo ===\n"
-            "Shift Value: 3\n"
-            "Original:  Hello World! This is a test message.\n"
-            "Encrypted: Khoor Zruog! Wklv lv d whvw phvvdjh.\n"
-            "Decrypted: Hello World! This is a test message.\n"
-            "Match: YES\n"
-            "==============================\n");
+  EXPECT_EQ(CaptureDemo(SimpleEncryption(3)), kDemoWithShift3);
   const SimpleEncryption minusOne(-1);
   const std::string once =
       "=== Simple Encryption Demo ===\n"

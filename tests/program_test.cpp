@@ -14,20 +14,13 @@
 #include <utility>
 #include <vector>
 
+#include "expected_output.h"
+
 namespace {
 
 using namespace std::string_literals;  // "..."s keeps embedded NUL bytes
 
-const std::string kDemo =
-    "=== Simple Encryption Demo ===\n"
-    "Shift Value: 3\n"
-    "Original:  Hello World! This is a test message.\n"
-    "Encrypted: Khoor Zruog! Wklv lv d whvw phvvdjh.\n"
-    "Decrypted: Hello World! This is a test message.\n"
-    "Match: YES\n"
-    "==============================\n"
-    "\n"
-    "Interactive Mode:\n";
+const std::string kDemo = kDemoWithShift3 + "\nInteractive Mode:\n";
 const std::string kPrompt = "Enter text to encrypt (or 'quit' to exit): ";
 const std::string kGoodbye = "Goodbye!\n";
 
