@@ -37,11 +37,7 @@ inline char RotateChar(char c, Rotation rotation) {
 // Rewrites `size` bytes at `data` in place. The fixed-length inner loop is there so that the
 // compiler vectorises it at -O2 as well as -O3: its trip count is known and needs no remainder.
 // Always inlined, so that each caller below gets its own copy compiled for its own vector width.
-#if defined(__GNUC__)
-__attribute__((always_inline))
-#endif
-inline void
-RotateBlocks(char* data, std::size_t size, Rotation rotation) {
+[[gnu::always_inline]] inline void RotateBlocks(char* data, std::size_t size, Rotation rotation) {
   constexpr std::size_t kBlock = 64;
   std::size_t i = 0;
   for (; size - i >= kBlock; i += kBlock) {
