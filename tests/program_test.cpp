@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -61,14 +62,15 @@ struct Outcome {
 // Runs the program with standard input and output redirected from and to the given paths; a
 // path left empty means a fresh temporary file (holding `input`, for standard input).
 Outcome RunProgram(const std::string& input, std::string inPath, std::string outPath) {
-  const std::string dir = ::testing::TempDir();
+  // Named after this process, so that the plain and the Valgrind runs can go in parallel.
+  const std::string dir = ::testing::TempDir() + "program_test_" + std::to_string(getpid()) + "_";
   const bool captureOut = outPath.empty();
   if (inPath.empty()) {
-    inPath = dir + "program_test_in";
+    inPath = dir + "in";
     std::ofstream(inPath, std::ios::binary) << input;
   }
-  if (captureOut) outPath = dir + "program_test_out";
-  const std::string errPath = dir + "program_test_err";
+  if (captureOut) outPath = dir + "out";
+  const std::string errPath = dir + "err";
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -98,6 +100,8 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
   if (captureOut) run.out = ReadFile(outPath);
   run.err = ReadFile(errPath);
+  for (const char* file : {"in", "out", "err"})
+    static_cast<void>(std::remove((dir + file).c_str()));
   return run;
 }
 
