@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Runs the benchmarks with interleaved repetitions and turns their medians into the README's
-# throughput table (printed as Markdown) and plot (docs/throughput.png).
+# Runs the benchmarks with interleaved repetitions and turns their medians into a throughput
+# table (printed as Markdown) and a plot. The plot goes to build/bench/throughput.png, or, with
+# --docs, to docs/throughput.png, the one docs/PERFORMANCE.md shows.
 #
-#   cmake --workflow --preset bench && bench/plot_throughput.sh [repetitions]
+#   cmake --workflow --preset bench && bench/plot_throughput.sh [--docs] [repetitions]
 #
 # Needs awk and gnuplot (Debian package gnuplot-nox).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bench=build/bench/bench/cipher_bench
-repetitions=${1:-7}
+plot=build/bench/throughput.png
+if [[ ${1:-} == --docs ]]; then
+  plot=docs/throughput.png
+  shift
+fi
+repetitions=${1:-9}
 if [[ ! -x $bench ]]; then
   echo "no benchmark at $bench: build it with cmake --workflow --preset bench" >&2
   exit 1
@@ -51,7 +57,7 @@ awk '{
 
 gnuplot <<PLOT
 set terminal pngcairo size 900,560 font "sans,11"
-set output "docs/throughput.png"
+set output "$plot"
 set title "Throughput against string size (medians, $(nproc) cores of $cpu)"
 set xlabel "string size (bytes)"
 set ylabel "GB/s"
@@ -67,4 +73,4 @@ plot "$work/rates" using 1:2 with linespoints title "std::string copy", \
      "" using 1:5 with linespoints title "naive branchy loop"
 PLOT
 echo
-echo "Plot written to docs/throughput.png"
+echo "Plot written to $plot"
