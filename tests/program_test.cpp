@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -42,15 +45,42 @@ std::string ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A command to run the program under, such as a memory checker, split at spaces. It must add
-// nothing to standard error or the exit status unless it finds a fault.
+// A command to run the program under, such as a memory checker or an emulator, as words separated
+// by semicolons (a CMake list), so that a path with spaces stays one word. It must add nothing to
+// standard error or the exit status unless it finds a fault.
 std::vector<std::string> LauncherWords() {
   std::vector<std::string> words;
   if (const char* launcher = std::getenv("SIMPLE_ENCRYPTION_TEST_LAUNCHER")) {
     std::istringstream split(launcher);
-    for (std::string word; split >> word;) words.push_back(word);
+    for (std::string word; std::getline(split, word, ';');) {
+      if (!word.empty()) words.push_back(word);
+    }
   }
   return words;
+}
+
+// Standard input as a pipe that the test holds open and never writes: the program can only
+// finish by not reading.
+const std::string kInputNeverEnds = "<pipe held open>";
+
+// Long enough for Valgrind or an emulator; a program that waits for input never gets there.
+constexpr auto kDeadline = std::chrono::seconds(30);
+
+// Waits for the child up to the deadline, then kills it. Returns its exit status, or -1 if it
+// did not exit normally in time.
+int WaitWithDeadline(pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      ADD_FAILURE() << "the program was still running after " << kDeadline.count() << " s";
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
 }
 
 struct Outcome {
@@ -65,6 +95,7 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   // Named after this process, so that the plain and the Valgrind runs can go in parallel.
   const std::string dir = ::testing::TempDir() + "program_test_" + std::to_string(getpid()) + "_";
   const bool captureOut = outPath.empty();
+  std::array<int, 2> heldPipe = {-1, -1};
   if (inPath.empty()) {
     inPath = dir + "in";
     std::ofstream(inPath, std::ios::binary) << input;
@@ -72,9 +103,19 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   if (captureOut) outPath = dir + "out";
   const std::string errPath = dir + "err";
 
+  // Close-on-exec, so that the child holds no write end of its own input.
+  if (inPath == kInputNeverEnds && pipe2(heldPipe.data(), O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "cannot make a pipe";
+    return {};
+  }
+
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+  if (inPath == kInputNeverEnds) {
+    posix_spawn_file_actions_adddup2(&actions, heldPipe[0], 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+  }
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -91,13 +132,14 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   Outcome run;
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
+  if (spawned == 0) {
+    run.status = WaitWithDeadline(pid);
+  } else {
     ADD_FAILURE() << "cannot start " << argv[0];
-    return run;
   }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  for (const int fd : heldPipe) {
+    if (fd >= 0) close(fd);
+  }
   if (captureOut) run.out = ReadFile(outPath);
   run.err = ReadFile(errPath);
   for (const char* file : {"in", "out", "err"})
@@ -122,48 +164,59 @@ struct Case {
   std::string outPath;  // standard output not captured, when set
 };
 
-TEST(Program, TranscriptsMatchByteForByte) {
-  const std::string longLine = Repeat("Zebra-123 xyz\xFF\0"s, 20000);  // 300 kB, one line
-  const std::vector<Case> cases = {
-      {"example session", "Zebra-123 xyz\nquit\n",
-       Block("Zebra-123 xyz", "Cheud-123 abc") + kGoodbye},
-      {"exit as the first line", "exit\n", kGoodbye},
-      // Commands match only exactly: case, spaces, a CR from CR LF input or extra text would
-      // wrongly end the session if the comparison were loose.
-      {"text that only looks like a command", "Quit\n quit\nquit \nquit\r\nQUIT\nquitting\nexit!\n",
-       Block("Quit", "Txlw") + Block(" quit", " txlw") + Block("quit ", "txlw ") +
-           Block("quit\r", "txlw\r") + Block("QUIT", "TXLW") + Block("quitting", "txlwwlqj") +
-           Block("exit!", "halw!") + kGoodbye},
-      // Spaces and tabs kept; an empty line still gives a block.
-      {"blank and padded lines", "\n\t a \t\nexit\n",
-       Block("", "") + Block("\t a \t", "\t d \t") + kGoodbye},
-      // NUL must not end the line, and high bytes must not be taken for letters.
-      {"binary line", "a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s,
-       Block("a\0b\x7F\x80\xC3\xA9\xFF"s
-             "Z@[`{",
-             "d\0e\x7F\x80\xC3\xA9\xFF"s
-             "C@[`{") +
-           kGoodbye},
-      {"line longer than any stream buffer", longLine + "\nquit\n",
-       Block(longLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye},
-      // End of input must end the program as quit does, not repeat the last pass forever.
-      {"last line without a line feed", "abc", Block("abc", "def") + kGoodbye},
-      {"quit without a line feed", "quit", kGoodbye},
-      {"empty input", "", kGoodbye},
-      // A read error must not pass for end of input and a normal exit.
-      {"standard input is a directory", "", "", 1, "/"},
-      // Output that cannot be written must not end with a success status.
-      {"standard output is full", "abc\nquit\n", "", 1, "", "/dev/full"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Outcome run = RunProgram(c.input, c.inPath, c.outPath);
-    EXPECT_EQ(run.status, c.expectedStatus);
-    EXPECT_EQ(run.err, "");
-    if (c.outPath.empty()) {
-      EXPECT_EQ(run.out, kDemo + kPrompt + c.expectedOut);
-    }
+// Names the row in the test's messages.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+const std::string kLongLine = Repeat("Zebra-123 xyz\xFF\0"s, 20000);  // 300 kB, one line
+
+// One test per row, so that a slow run (under Valgrind, say) can be split across processes.
+const std::vector<Case> kCases = {
+    {"example session", "Zebra-123 xyz\nquit\n",
+     Block("Zebra-123 xyz", "Cheud-123 abc") + kGoodbye},
+    {"exit as the first line", "exit\n", kGoodbye},
+    // Commands match only exactly: case, spaces, a CR from CR LF input or extra text would
+    // wrongly end the session if the comparison were loose.
+    {"text that only looks like a command", "Quit\n quit\nquit \nquit\r\nQUIT\nquitting\nexit!\n",
+     Block("Quit", "Txlw") + Block(" quit", " txlw") + Block("quit ", "txlw ") +
+         Block("quit\r", "txlw\r") + Block("QUIT", "TXLW") + Block("quitting", "txlwwlqj") +
+         Block("exit!", "halw!") + kGoodbye},
+    // Spaces and tabs kept; an empty line still gives a block.
+    {"blank and padded lines", "\n\t a \t\nexit\n",
+     Block("", "") + Block("\t a \t", "\t d \t") + kGoodbye},
+    // NUL must not end the line, and high bytes must not be taken for letters.
+    {"binary line", "a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s,
+     Block("a\0b\x7F\x80\xC3\xA9\xFF"s
+           "Z@[`{",
+           "d\0e\x7F\x80\xC3\xA9\xFF"s
+           "C@[`{") +
+         kGoodbye},
+    {"line longer than any stream buffer", kLongLine + "\nquit\n",
+     Block(kLongLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye},
+    // End of input must end the program as quit does, not repeat the last pass forever.
+    {"last line without a line feed", "abc", Block("abc", "def") + kGoodbye},
+    {"quit without a line feed", "quit", kGoodbye},
+    {"empty input", "", kGoodbye},
+    // A read error must not pass for end of input and a normal exit.
+    {"standard input is a directory", "", "", 1, "/"},
+    // Output that cannot be written must not end with a success status.
+    {"standard output is full", "abc\nquit\n", "", 1, "", "/dev/full"},
+    // ... nor leave the program waiting for input after the output has already failed.
+    {"standard output is full, input never ends", "", "", 1, kInputNeverEnds, "/dev/full"},
+};
+
+class Transcript : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Transcript, MatchesByteForByte) {
+  const Case& c = GetParam();
+  SCOPED_TRACE(c.name);
+  const Outcome run = RunProgram(c.input, c.inPath, c.outPath);
+  EXPECT_EQ(run.status, c.expectedStatus);
+  EXPECT_EQ(run.err, "");
+  if (c.outPath.empty()) {
+    EXPECT_EQ(run.out, kDemo + kPrompt + c.expectedOut);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Program, Transcript, ::testing::ValuesIn(kCases));
 
 }  // namespace
