@@ -12,12 +12,14 @@ int main() {
 
   const SimpleEncryption cipher(3);
   cipher.DemoEncryption();
-  // A lost block must not end in a success status; the streams record the failed write.
-  if (!std::cout) return EXIT_FAILURE;
 
   std::cout << "\nInteractive Mode:" << std::endl;
   std::string line;
   for (;;) {
+    // Checked before every prompt, so that a failed write (in the demonstration on the first
+    // pass, in the last block after that) ends the run with a failure status at once, rather
+    // than after waiting for input that may never come. The stream records the failure.
+    if (!std::cout) return EXIT_FAILURE;
     // No line end: the reply goes on the same line. Reading flushes it, as cin is tied to cout.
     std::cout << "Enter text to encrypt (or 'quit' to exit): ";
     const bool gotLine = static_cast<bool>(std::getline(std::cin, line));
@@ -34,6 +36,5 @@ int main() {
     std::cout << "Encrypted: " << encrypted << std::endl;
     std::cout << "Decrypted: " << decrypted << std::endl;
     std::cout << std::endl;
-    if (!std::cout) return EXIT_FAILURE;
   }
 }
