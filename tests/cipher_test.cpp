@@ -30,7 +30,7 @@ const ReferenceTable& Reference() {
     ReferenceTable built{};
     for (std::size_t shift = 0; shift < 26; ++shift) {
       for (std::size_t b = 0; b < 256; ++b) {
-        unsigned char mapped = static_cast<unsigned char>(b);
+        auto mapped = static_cast<unsigned char>(b);
         for (const std::string& alphabet : {upper, lower}) {
           const std::size_t at = alphabet.find(static_cast<char>(b));
           if (at != std::string::npos) {
