@@ -164,7 +164,7 @@ struct Case {
   std::string outPath;  // standard output not captured, when set
 };
 
-// Names the row in the test's messages.
+// Names the row when GoogleTest reports it as failed.
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 const std::string kLongLine = Repeat("Zebra-123 xyz\xFF\0"s, 20000);  // 300 kB, one line
@@ -208,7 +208,6 @@ class Transcript : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Transcript, MatchesByteForByte) {
   const Case& c = GetParam();
-  SCOPED_TRACE(c.name);
   const Outcome run = RunProgram(c.input, c.inPath, c.outPath);
   EXPECT_EQ(run.status, c.expectedStatus);
   EXPECT_EQ(run.err, "");
