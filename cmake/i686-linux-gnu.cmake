@@ -1,5 +1,6 @@
-# i386 with Debian's cross compiler (g++-i686-linux-gnu). An x86-64 kernel runs the result
-# natively, so every test runs as it is, Valgrind and terminal included.
+# i386 with Debian's cross compiler (g++-i686-linux-gnu). An x86-64 kernel built with 32-bit
+# support runs the result natively, Valgrind and terminal tests included; on one without it, add
+# -DCMAKE_CROSSCOMPILING_EMULATOR="qemu-i386;-L;/usr/i686-linux-gnu" to run it under qemu-user.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_CXX_COMPILER i686-linux-gnu-g++)
