@@ -34,10 +34,12 @@ inline char RotateChar(char c, Rotation rotation) {
   return static_cast<char>(RotateByte(static_cast<unsigned char>(c), rotation));
 }
 
-// Rewrites `size` bytes at `data` in place. The fixed-length inner loop is there so that the
-// compiler vectorises it at -O2 as well as -O3: its trip count is known and needs no remainder.
-// Always inlined, so that each caller below gets its own copy compiled for its own vector width.
-[[gnu::always_inline]] inline void RotateBlocks(char* data, std::size_t size, Rotation rotation) {
+// Rewrites `size` bytes at `data` in place. The compiler vectorises this at the width the build
+// targets: 16-byte vectors on baseline x86-64 and arm64, wider with -march. The fixed-length inner
+// loop is there so that it does so at -O2 as well as -O3: its trip count is known and needs no
+// remainder.
+void RotateLetters(char* data, std::size_t size, unsigned char amount) {
+  const Rotation rotation(amount);
   constexpr std::size_t kBlock = 64;
   std::size_t i = 0;
   for (; size - i >= kBlock; i += kBlock) {
@@ -45,46 +47,6 @@ inline char RotateChar(char c, Rotation rotation) {
     for (std::size_t j = 0; j < kBlock; ++j) block[j] = RotateChar(block[j], rotation);
   }
   for (; i < size; ++i) data[i] = RotateChar(data[i], rotation);
-}
-
-void RotateLettersPortable(char* data, std::size_t size, Rotation rotation) {
-  RotateBlocks(data, size, rotation);
-}
-
-// The baseline x86-64 target has only 16-byte vectors, which leave the rewrite several times
-// slower than the copy before it. Wider clones are chosen at run time from what the processor
-// reports, so the one binary still runs anywhere. SIMPLE_ENCRYPTION_WIDEST_CLONE caps the choice
-// (0 portable, 1 AVX2, 2 AVX-512) so that the tests can run every clone on one machine.
-#if !defined(SIMPLE_ENCRYPTION_WIDEST_CLONE)
-#define SIMPLE_ENCRYPTION_WIDEST_CLONE 2
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#define SIMPLE_ENCRYPTION_X86_CLONES 1
-
-__attribute__((target("avx2"))) void RotateLettersAvx2(char* data, std::size_t size,
-                                                       Rotation rotation) {
-  RotateBlocks(data, size, rotation);
-}
-
-__attribute__((target("avx512bw"))) void RotateLettersAvx512(char* data, std::size_t size,
-                                                             Rotation rotation) {
-  RotateBlocks(data, size, rotation);
-}
-#endif
-
-void RotateLetters(char* data, std::size_t size, unsigned char amount) {
-  const Rotation rotation(amount);
-#if defined(SIMPLE_ENCRYPTION_X86_CLONES)
-  if (SIMPLE_ENCRYPTION_WIDEST_CLONE >= 2 && __builtin_cpu_supports("avx512bw")) {
-    RotateLettersAvx512(data, size, rotation);
-    return;
-  }
-  if (SIMPLE_ENCRYPTION_WIDEST_CLONE >= 1 && __builtin_cpu_supports("avx2")) {
-    RotateLettersAvx2(data, size, rotation);
-    return;
-  }
-#endif
-  RotateLettersPortable(data, size, rotation);
 }
 
 // Any int is safe here: the first remainder lies in -25..25, so adding 26 cannot overflow,
