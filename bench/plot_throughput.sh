@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Runs the benchmarks with interleaved repetitions and turns their medians into a throughput
-# table (printed as Markdown) and a plot. The plot goes to build/bench/throughput.png, or, with
-# --docs, to docs/throughput.png, the one docs/PERFORMANCE.md shows.
+# table (printed as Markdown) and a plot. The plot goes to throughput.png in the build folder, or,
+# with --docs, to docs/throughput.png, the one docs/PERFORMANCE.md shows.
 #
 #   cmake --workflow --preset bench && bench/plot_throughput.sh [--docs] [repetitions]
+#   cmake --workflow --preset bench-native && bench/plot_throughput.sh --build build/bench-native
 #
 # Needs awk and gnuplot (Debian package gnuplot-nox).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bench=build/bench/bench/cipher_bench
-plot=build/bench/throughput.png
-if [[ ${1:-} == --docs ]]; then
-  plot=docs/throughput.png
-  shift
-fi
+build=build/bench
+docs=false
+while [[ ${1:-} == --* ]]; do
+  case $1 in
+    --docs) docs=true; shift ;;
+    --build) build=$2; shift 2 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
+done
+bench=$build/bench/cipher_bench
+plot=$build/throughput.png
+$docs && plot=docs/throughput.png
 repetitions=${1:-9}
 if [[ ! -x $bench ]]; then
   echo "no benchmark at $bench: build it with cmake --workflow --preset bench" >&2
@@ -45,15 +52,10 @@ awk -F, '$1 ~ /_median"?$/ {
 }' "$work/results.csv" | sort -n >"$work/rates"
 
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
-# The clone the library picks here, by the same test it makes.
-if grep -qw avx512bw /proc/cpuinfo; then
-  clone="AVX-512BW, 64-byte vectors"
-elif grep -qw avx2 /proc/cpuinfo; then
-  clone="AVX2, 32-byte vectors"
-else
-  clone="portable loop"
-fi
-echo "Medians of $repetitions interleaved repetitions, GB/s; $(nproc) cores of $cpu ($clone); $(date +%F)."
+# The vector width follows the build's target, which only its flags change.
+flags=$(sed -n 's/^CMAKE_CXX_FLAGS:STRING=//p' "$build/CMakeCache.txt")
+target=${flags:-baseline target}
+echo "Medians of $repetitions interleaved repetitions, GB/s; $(nproc) cores of $cpu ($target); $(date +%F)."
 echo
 echo "| Size | copy | EncryptString | DecryptString | naive loop | table loop | Encrypt / copy | Decrypt / copy | Encrypt / naive | Encrypt / table |"
 echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
@@ -66,7 +68,7 @@ awk '{
 gnuplot <<PLOT
 set terminal pngcairo size 900,560 font "sans,11"
 set output "$plot"
-set title "Throughput against string size (medians, $(nproc) cores of $cpu, $clone)"
+set title "Throughput against string size (medians, $(nproc) cores of $cpu, $target)"
 set xlabel "string size (bytes)"
 set ylabel "GB/s"
 set logscale xy 2
