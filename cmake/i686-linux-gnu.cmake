@@ -1,8 +1,8 @@
-# i386 with Debian's cross compiler (g++-i686-linux-gnu). An x86-64 kernel built with 32-bit
-# support runs the result natively, Valgrind and terminal tests included; on one without it, add
-# -DCMAKE_CROSSCOMPILING_EMULATOR="qemu-i386;-L;/usr/i686-linux-gnu" to run it under qemu-user.
+# i386 with Debian's cross compiler (g++-i686-linux-gnu), run under qemu-user, since not every
+# x86-64 kernel can run 32-bit programs.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_CXX_COMPILER i686-linux-gnu-g++)
-# Where the i386 libraries of the Debian multiarch packages (libgtest-dev:i386) live.
-set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)  # libgtest-dev:i386
+# -L points qemu at the cross compiler's C and C++ runtime libraries.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -L /usr/i686-linux-gnu)
