@@ -17,18 +17,17 @@ int main() {
   std::cout << "\nInteractive Mode:" << std::endl;
   std::string line;
   for (;;) {
-    // Checked before every prompt, so that a failed write (in the demonstration on the first
-    // pass, in the last block after that) ends the run with a failure status at once, rather
-    // than after waiting for input that may never come. The stream records the failure.
+    // Flushed here rather than by the read (cin is tied to cout), so that a prompt that cannot be
+    // written ends the run at once instead of after the next line arrives. The stream records a
+    // failed write, so this also catches one in the demonstration or the last block.
+    std::cout << "Enter text to encrypt (or 'quit' to exit): " << std::flush;
     if (!std::cout) return EXIT_FAILURE;
-    // No line end: the reply goes on the same line. Reading flushes it, as cin is tied to cout.
-    std::cout << "Enter text to encrypt (or 'quit' to exit): ";
     const bool gotLine = static_cast<bool>(std::getline(std::cin, line));
     // A read error must not pass for the end of input. Where std::cin reads through C stdio
     // (libc++ always, libstdc++ when synchronised), getline sees an error as the end of input
     // and only the C stream records it; where std::cin reads the descriptor itself, only its
     // badbit does.
-    if (!std::cout || std::cin.bad() || std::ferror(stdin) != 0) return EXIT_FAILURE;
+    if (std::cin.bad() || std::ferror(stdin) != 0) return EXIT_FAILURE;
     // End of input ends the session as "quit" does; there is no other line left to wait for.
     if (!gotLine || line == "quit" || line == "exit") {
       std::cout << "Goodbye!" << std::endl;

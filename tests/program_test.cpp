@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,8 +61,8 @@ std::vector<std::string> LauncherWords() {
   return words;
 }
 
-// Standard input as a pipe that the test holds open and never writes: the program can only
-// finish by not reading.
+// Standard input as a pipe that the test fills with the row's input and then holds open: the
+// program can only finish by not reading on.
 const std::string kInputNeverEnds = "<pipe held open>";
 
 // Long enough for Valgrind or an emulator; a program that waits for input never gets there.
@@ -90,8 +92,10 @@ struct Outcome {
 };
 
 // Runs the program with standard input and output redirected from and to the given paths; a
-// path left empty means a fresh temporary file (holding `input`, for standard input).
-Outcome RunProgram(const std::string& input, std::string inPath, std::string outPath) {
+// path left empty means a fresh temporary file (holding `input`, for standard input). A non-zero
+// `outputLimit` caps, in bytes, the files the program may write, as a full disk would.
+Outcome RunProgram(const std::string& input, std::string inPath, std::string outPath,
+                   std::size_t outputLimit) {
   // Named after this process, so that the plain and the Valgrind runs can go in parallel.
   const std::string dir = ::testing::TempDir() + "program_test_" + std::to_string(getpid()) + "_";
   const bool captureOut = outPath.empty();
@@ -104,9 +108,13 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   const std::string errPath = dir + "err";
 
   // Close-on-exec, so that the child holds no write end of its own input.
-  if (inPath == kInputNeverEnds && pipe2(heldPipe.data(), O_CLOEXEC) != 0) {
-    ADD_FAILURE() << "cannot make a pipe";
-    return {};
+  if (inPath == kInputNeverEnds) {
+    if (pipe(heldPipe.data()) != 0 || fcntl(heldPipe[0], F_SETFD, FD_CLOEXEC) != 0 ||
+        fcntl(heldPipe[1], F_SETFD, FD_CLOEXEC) != 0 ||
+        write(heldPipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
+      ADD_FAILURE() << "cannot make a pipe holding the input";
+      return {};
+    }
   }
 
   posix_spawn_file_actions_t actions;
@@ -130,7 +138,18 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   std::array<char*, 1> envp = {nullptr};
   pid_t pid = 0;
   Outcome run;
+  // The child inherits the limit and the ignored SIGXFSZ, so that a write past the limit fails
+  // with EFBIG instead of killing it. Both are restored at once: the test writes files too.
+  rlimit savedLimit{};
+  getrlimit(RLIMIT_FSIZE, &savedLimit);
+  const auto savedHandler = std::signal(SIGXFSZ, outputLimit > 0 ? SIG_IGN : SIG_DFL);
+  if (outputLimit > 0) {
+    const rlimit limit{static_cast<rlim_t>(outputLimit), savedLimit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  setrlimit(RLIMIT_FSIZE, &savedLimit);
+  std::signal(SIGXFSZ, savedHandler);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) {
     run.status = WaitWithDeadline(pid);
@@ -149,25 +168,33 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
 
 struct Case {
   Case(const char* caseName, std::string stdinText, std::string out, int status = 0,
-       std::string stdinPath = "", std::string stdoutPath = "")
+       std::string stdinPath = "", std::string stdoutPath = "", std::size_t limit = 0)
       : name(caseName),
         input(std::move(stdinText)),
         expectedOut(std::move(out)),
         expectedStatus(status),
         inPath(std::move(stdinPath)),
-        outPath(std::move(stdoutPath)) {}
+        outPath(std::move(stdoutPath)),
+        outputLimit(limit) {}
   const char* name;
   std::string input;
   std::string expectedOut;  // after the demonstration, the heading and the first prompt
   int expectedStatus;
-  std::string inPath;   // instead of `input`, when set
-  std::string outPath;  // standard output not captured, when set
+  std::string inPath;       // instead of a file holding `input`, when set
+  std::string outPath;      // standard output not captured, when set
+  std::size_t outputLimit;  // bytes of output; only the part of expectedOut before it is written
 };
 
 // Names the row when GoogleTest reports it as failed.
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 const std::string kLongLine = Repeat("Zebra-123 xyz\xFF\0"s, 20000);  // 300 kB, one line
+
+// The output limit that falls `early` bytes before the end of the whole transcript.
+std::size_t LimitBeforeEnd(const std::string& expectedOut, std::size_t early) {
+  return kDemo.size() + kPrompt.size() + expectedOut.size() - early;
+}
+const std::string kZebraBlock = Block(Repeat("Zebra", 40), Repeat("Cheud", 40));
 
 // One test per row, so that a slow run (under Valgrind, say) can be split across processes.
 const std::vector<Case> kCases = {
@@ -198,21 +225,27 @@ const std::vector<Case> kCases = {
     {"empty input", "", kGoodbye},
     // A read error must not pass for end of input and a normal exit.
     {"standard input is a directory", "", "", 1, "/"},
-    // Output that cannot be written must not end with a success status.
-    {"standard output is full", "abc\nquit\n", "", 1, "", "/dev/full"},
+    // Output that cannot be written must not end with a success status, even when only the last
+    // line fails ...
+    {"disk full in Goodbye", "abc\nquit\n", Block("abc", "def") + kGoodbye, 1, "", "",
+     LimitBeforeEnd(Block("abc", "def") + kGoodbye, 4)},
     // ... nor leave the program waiting for input after the output has already failed.
     {"standard output is full, input never ends", "", "", 1, kInputNeverEnds, "/dev/full"},
+    // A prompt is only flushed by the next read unless the program flushes it itself.
+    {"disk full in the second prompt, input never ends", Repeat("Zebra", 40) + "\n", kZebraBlock, 1,
+     kInputNeverEnds, "", LimitBeforeEnd(kZebraBlock, 20)},
 };
 
 class Transcript : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Transcript, MatchesByteForByte) {
   const Case& c = GetParam();
-  const Outcome run = RunProgram(c.input, c.inPath, c.outPath);
+  const Outcome run = RunProgram(c.input, c.inPath, c.outPath, c.outputLimit);
   EXPECT_EQ(run.status, c.expectedStatus);
   EXPECT_EQ(run.err, "");
   if (c.outPath.empty()) {
-    EXPECT_EQ(run.out, kDemo + kPrompt + c.expectedOut);
+    const std::string whole = kDemo + kPrompt + c.expectedOut;
+    EXPECT_EQ(run.out, c.outputLimit > 0 ? whole.substr(0, c.outputLimit) : whole);
   }
 }
 
