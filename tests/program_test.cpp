@@ -149,7 +149,7 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   }
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   setrlimit(RLIMIT_FSIZE, &savedLimit);
-  std::signal(SIGXFSZ, savedHandler);
+  static_cast<void>(std::signal(SIGXFSZ, savedHandler));
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) {
     run.status = WaitWithDeadline(pid);
