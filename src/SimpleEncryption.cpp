@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <iostream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -89,15 +90,21 @@ char SimpleEncryption::DecryptChar(char c) const {
 }
 
 std::string SimpleEncryption::EncryptString(const std::string& text) const {
-  std::string result = text;
-  RotateLetters(result.data(), result.size(), ForwardAmount(shiftValue));
-  return result;
+  return EncryptString(std::string(text));
 }
 
 std::string SimpleEncryption::DecryptString(const std::string& text) const {
-  std::string result = text;
-  RotateLetters(result.data(), result.size(), BackwardAmount(shiftValue));
-  return result;
+  return DecryptString(std::string(text));
+}
+
+std::string SimpleEncryption::EncryptString(std::string&& text) const {
+  RotateLetters(text.data(), text.size(), ForwardAmount(shiftValue));
+  return std::move(text);
+}
+
+std::string SimpleEncryption::DecryptString(std::string&& text) const {
+  RotateLetters(text.data(), text.size(), BackwardAmount(shiftValue));
+  return std::move(text);
 }
 
 void SimpleEncryption::DemoEncryption() const {

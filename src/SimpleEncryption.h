@@ -38,6 +38,11 @@ class SimpleEncryption {
   // Returns a copy of `text` with every letter moved back by the shift.
   [[nodiscard]] std::string DecryptString(const std::string& text) const;
 
+  // The same for a string the caller gives up: its own storage is rewritten and returned, with
+  // no copy, so that a stream can be rotated block by block in one reused buffer.
+  [[nodiscard]] std::string EncryptString(std::string&& text) const;
+  [[nodiscard]] std::string DecryptString(std::string&& text) const;
+
   // Writes a seven-line demonstration to standard output: the shift, a fixed sentence, its
   // encryption, the decryption of that, and whether the round trip restored the sentence.
   void DemoEncryption() const;
