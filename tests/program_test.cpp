@@ -64,6 +64,8 @@ std::vector<std::string> LauncherWords() {
 // Standard input as a pipe that the test fills with the row's input and then holds open: the
 // program can only finish by not reading on.
 const std::string kInputNeverEnds = "<pipe held open>";
+// The same pipe, closed after the input.
+const std::string kInputPipe = "<pipe>";
 
 // Long enough for Valgrind or an emulator; a program that waits for input never gets there.
 constexpr auto kDeadline = std::chrono::seconds(30);
@@ -91,11 +93,52 @@ struct Outcome {
   int status = -1;  // exit status, or -1 if the program did not exit normally
 };
 
-// Runs the program with standard input and output redirected from and to the given paths; a
-// path left empty means a fresh temporary file (holding `input`, for standard input). A non-zero
-// `outputLimit` caps, in bytes, the files the program may write, as a full disk would.
-Outcome RunProgram(const std::string& input, std::string inPath, std::string outPath,
-                   std::size_t outputLimit) {
+// One row: the program's arguments and standard input, and what it must write and return.
+struct Case {
+  Case(const char* caseName, std::string stdinText, std::string out, int status = 0,
+       std::string stdinPath = "", std::string stdoutPath = "", std::size_t limit = 0)
+      : name(caseName),
+        input(std::move(stdinText)),
+        expectedOut(std::move(out)),
+        expectedStatus(status),
+        inPath(std::move(stdinPath)),
+        outPath(std::move(stdoutPath)),
+        outputLimit(limit) {}
+  // With arguments, expectedOut is the whole output. "@in" stands for the file holding `input`.
+  Case& Args(std::vector<std::string> words) {
+    args = std::move(words);
+    return *this;
+  }
+  Case& Err(std::string text) {
+    expectedErr = std::move(text);
+    return *this;
+  }
+  // Runs the program under prlimit with this address-space limit: not under a launcher or a
+  // sanitizer, which need far more address space than the program does.
+  Case& AddressSpace(std::size_t bytes) {
+    addressSpace = bytes;
+    return *this;
+  }
+  const char* name;
+  std::string input;
+  std::string expectedOut;  // after the demonstration, the heading and the first prompt
+  int expectedStatus;
+  std::string inPath;       // instead of a file holding `input`, when set
+  std::string outPath;      // standard output not captured, when set
+  std::size_t outputLimit;  // bytes of output; only the part of expectedOut before it is written
+  std::vector<std::string> args;
+  std::string expectedErr;
+  std::size_t addressSpace = 0;
+};
+
+// Runs the program with standard input and output redirected from and to the row's paths; a path
+// left empty means a fresh temporary file (holding the input, for standard input). A non-zero
+// output limit caps, in bytes, the files the program may write, as a full disk would.
+Outcome RunProgram(const Case& c) {
+  std::string inPath = c.inPath;
+  std::string outPath = c.outPath;
+  const std::size_t outputLimit = c.outputLimit;
+  const std::string& input = c.input;
   // Named after this process, so that the plain and the Valgrind runs can go in parallel.
   const std::string dir = ::testing::TempDir() + "program_test_" + std::to_string(getpid()) + "_";
   const bool captureOut = outPath.empty();
@@ -108,18 +151,23 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   const std::string errPath = dir + "err";
 
   // Close-on-exec, so that the child holds no write end of its own input.
-  if (inPath == kInputNeverEnds) {
+  const bool pipeIn = inPath == kInputNeverEnds || inPath == kInputPipe;
+  if (pipeIn) {
     if (pipe(heldPipe.data()) != 0 || fcntl(heldPipe[0], F_SETFD, FD_CLOEXEC) != 0 ||
         fcntl(heldPipe[1], F_SETFD, FD_CLOEXEC) != 0 ||
         write(heldPipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
       ADD_FAILURE() << "cannot make a pipe holding the input";
       return {};
     }
+    if (inPath == kInputPipe) {
+      close(heldPipe[1]);
+      heldPipe[1] = -1;
+    }
   }
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (inPath == kInputNeverEnds) {
+  if (pipeIn) {
     posix_spawn_file_actions_adddup2(&actions, heldPipe[0], 0);
   } else {
     posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
@@ -129,7 +177,9 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   std::vector<std::string> words = LauncherWords();
+  if (c.addressSpace > 0) words = {"prlimit", "--as=" + std::to_string(c.addressSpace), "--"};
   words.emplace_back(SIMPLE_ENCRYPTION_EXE);
+  for (const std::string& arg : c.args) words.push_back(arg == "@in" ? inPath : arg);
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);
   std::transform(words.begin(), words.end(), std::back_inserter(argv),
@@ -166,25 +216,6 @@ Outcome RunProgram(const std::string& input, std::string inPath, std::string out
   return run;
 }
 
-struct Case {
-  Case(const char* caseName, std::string stdinText, std::string out, int status = 0,
-       std::string stdinPath = "", std::string stdoutPath = "", std::size_t limit = 0)
-      : name(caseName),
-        input(std::move(stdinText)),
-        expectedOut(std::move(out)),
-        expectedStatus(status),
-        inPath(std::move(stdinPath)),
-        outPath(std::move(stdoutPath)),
-        outputLimit(limit) {}
-  const char* name;
-  std::string input;
-  std::string expectedOut;  // after the demonstration, the heading and the first prompt
-  int expectedStatus;
-  std::string inPath;       // instead of a file holding `input`, when set
-  std::string outPath;      // standard output not captured, when set
-  std::size_t outputLimit;  // bytes of output; only the part of expectedOut before it is written
-};
-
 // Names the row when GoogleTest reports it as failed.
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
@@ -195,6 +226,23 @@ std::size_t LimitBeforeEnd(const std::string& expectedOut, std::size_t early) {
   return kDemo.size() + kPrompt.size() + expectedOut.size() - early;
 }
 const std::string kZebraBlock = Block(Repeat("Zebra", 40), Repeat("Cheud", 40));
+
+// Every byte value, ending without a line feed, and the same with its letters moved by 3.
+std::string AllBytes(const std::string& upper, const std::string& lower) {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+  return bytes.replace('A', 26, upper).replace('a', 26, lower);
+}
+const std::string kAllBytes = AllBytes("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz");
+const std::string kAllBytesEncrypted =
+    AllBytes("DEFGHIJKLMNOPQRSTUVWXYZABC", "defghijklmnopqrstuvwxyzabc");
+
+const std::string kTryHelp = "Try 'simple_encryption --help' for more information.\n";
+Case UsageError(const char* name, std::vector<std::string> args, const std::string& problem) {
+  return Case(name, "", "", 2)
+      .Args(std::move(args))
+      .Err("simple_encryption: " + problem + "\n" + kTryHelp);
+}
 
 // One test per row, so that a slow run (under Valgrind, say) can be split across processes.
 const std::vector<Case> kCases = {
@@ -224,28 +272,86 @@ const std::vector<Case> kCases = {
     {"quit without a line feed", "quit", kGoodbye},
     {"empty input", "", kGoodbye},
     // A read error must not pass for end of input and a normal exit.
-    {"standard input is a directory", "", "", 1, "/"},
+    Case("standard input is a directory", "", "", 1, "/")
+        .Err("simple_encryption: read error: Is a directory\n"),
     // Output that cannot be written must not end with a success status, even when only the last
     // line fails ...
-    {"disk full in Goodbye", "abc\nquit\n", Block("abc", "def") + kGoodbye, 1, "", "",
-     LimitBeforeEnd(Block("abc", "def") + kGoodbye, 4)},
+    Case("disk full in Goodbye", "abc\nquit\n", Block("abc", "def") + kGoodbye, 1, "", "",
+         LimitBeforeEnd(Block("abc", "def") + kGoodbye, 4))
+        .Err("simple_encryption: write error: File too large\n"),
     // ... nor leave the program waiting for input after the output has already failed.
-    {"standard output is full, input never ends", "", "", 1, kInputNeverEnds, "/dev/full"},
+    Case("standard output is full, input never ends", "", "", 1, kInputNeverEnds, "/dev/full")
+        .Err("simple_encryption: write error: No space left on device\n"),
     // A prompt is only flushed by the next read unless the program flushes it itself.
-    {"disk full in the second prompt, input never ends", Repeat("Zebra", 40) + "\n", kZebraBlock, 1,
-     kInputNeverEnds, "", LimitBeforeEnd(kZebraBlock, 20)},
+    Case("disk full in the second prompt, input never ends", Repeat("Zebra", 40) + "\n",
+         kZebraBlock, 1, kInputNeverEnds, "", LimitBeforeEnd(kZebraBlock, 20))
+        .Err("simple_encryption: write error: File too large\n"),
+    // Out of memory while a line is encrypted, the runtime would abort the program.
+    Case("memory runs out", std::string(std::size_t{24} << 20, 'a') + "\n", "", 1)
+        .AddressSpace(std::size_t{64} << 20)
+        .Err("simple_encryption: memory exhausted\n"),
+
+    // ---- Options
+    Case("a shift chosen for the session", "Zebra\nquit\n",
+         kDemoWithShift25 + "\nInteractive Mode:\n" + kPrompt + Block("Zebra", "Ydaqz") + kGoodbye)
+        .Args({"--shift=-27"}),
+    // Nothing but the bytes: no labels, no end at "quit", no line feed added, NUL and CR kept.
+    Case("encrypting a file", "quit\r\n" + kAllBytes, "txlw\r\n" + kAllBytesEncrypted)
+        .Args({"-e", "@in"}),
+    Case("decrypting standard input", kAllBytesEncrypted, kAllBytes).Args({"-ds3"}),
+    Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help"}),
+    Case("version", "", "simple_encryption " SIMPLE_ENCRYPTION_VERSION "\n").Args({"--version"}),
+    UsageError("an unknown option", {"-e", "--bogus"}, "unrecognized option '--bogus'"),
+    UsageError("a shift that is not a number", {"-s", "3x"}, "invalid shift: '3x'"),
+    UsageError("an empty shift", {"--shift="}, "invalid shift: ''"),
+    UsageError("a shift out of range", {"-s", "2147483648"}, "shift out of range: '2147483648'"),
+    UsageError("a file without a mode", {"notes.txt"}, "extra operand 'notes.txt'"),
+    UsageError("both directions", {"-ed"},
+               "options --encrypt and --decrypt cannot be used together"),
+    UsageError("a guess and a shift", {"--guess", "-s3"},
+               "option --guess cannot be used with --shift"),
+    UsageError("a guess and encryption", {"--guess", "-e"},
+               "option --guess cannot be used with --encrypt"),
+
+    // ---- The filters' failures
+    Case("standard output is full in a filter", "abc", "", 1, "", "/dev/full")
+        .Args({"-e"})
+        .Err("simple_encryption: write error: No space left on device\n"),
+    // Named and skipped, as cat does, and the good files still written.
+    Case("files that cannot be read among good ones", "Zebra", "CheudCheud", 1)
+        .Args({"-e", "@in", "/nonexistent", "/", "@in"})
+        .Err("simple_encryption: /nonexistent: No such file or directory\n"
+             "simple_encryption: /: Is a directory\n"),
+
+    // ---- Guessing the shift
+    Case("a guess from three letters", "Wkh\n", "3\n")
+        .Args({"--guess"})
+        .Err("simple_encryption: uncertain guess: shift 2 scores almost as well\n"),
+    Case("a guess without letters", "12:30, 4-5 !\n", "", 1)
+        .Args({"--guess"})
+        .Err("simple_encryption: no letters to guess the shift from\n"),
+    Case("decrypting a pipe with the shift guessed", "Khoor Zruog! Wklv lv d whvw phvvdjh.\n",
+         "Hello World! This is a test message.\n", 0, kInputPipe)
+        .Args({"-d", "--guess"}),
 };
 
 class Transcript : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Transcript, MatchesByteForByte) {
   const Case& c = GetParam();
-  const Outcome run = RunProgram(c.input, c.inPath, c.outPath, c.outputLimit);
+  // Only the start of a long text such as --help's.
+  const bool startOnly = c.args == std::vector<std::string>{"--help"};
+#ifdef __SANITIZE_ADDRESS__
+  if (c.addressSpace > 0) GTEST_SKIP() << "AddressSanitizer reserves more address space";
+#endif
+  if (c.addressSpace > 0 && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
+  const Outcome run = RunProgram(c);
   EXPECT_EQ(run.status, c.expectedStatus);
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, c.expectedErr);
   if (c.outPath.empty()) {
-    const std::string whole = kDemo + kPrompt + c.expectedOut;
-    EXPECT_EQ(run.out, c.outputLimit > 0 ? whole.substr(0, c.outputLimit) : whole);
+    const std::string whole = c.args.empty() ? kDemo + kPrompt + c.expectedOut : c.expectedOut;
+    EXPECT_EQ(startOnly ? run.out.substr(0, whole.size()) : run.out,
+              c.outputLimit > 0 ? whole.substr(0, c.outputLimit) : whole);
   }
 }
 

@@ -1,0 +1,33 @@
+#ifndef SIMPLE_ENCRYPTION_OPTIONS_H
+#define SIMPLE_ENCRYPTION_OPTIONS_H
+
+#include <string>
+#include <vector>
+
+// What the command line asks for.
+struct Options {
+  enum class Mode {
+    kSession,       // no mode option: the demonstration, then lines typed until quit or exit
+    kEncrypt,       // -e
+    kDecrypt,       // -d
+    kGuess,         // --guess
+    kGuessDecrypt,  // --guess -d
+    kHelp,          // -h, --help
+    kVersion,       // --version
+  };
+  Mode mode = Mode::kSession;
+  int shift = 3;
+  std::vector<std::string> files;  // operands, for the filters
+};
+
+// Reads the command line with getopt_long. On a usage error, returns the problem in `error`.
+struct ParsedCommandLine {
+  Options options;
+  std::string error;  // empty if the command line is valid
+};
+ParsedCommandLine ParseCommandLine(int argc, char* argv[]);
+
+// Returns the text that --help prints.
+std::string HelpText();
+
+#endif  // SIMPLE_ENCRYPTION_OPTIONS_H
