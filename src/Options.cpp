@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <array>
 #include <charconv>
 #include <string>
 #include <system_error>
@@ -46,14 +47,15 @@ std::string OptionError(int result, int badOption, const char* word) {
 
 }  // namespace
 
-ParsedCommandLine ParseCommandLine(int argc, char* argv[]) {
-  static constexpr option kLongOptions[] = {{"shift", required_argument, nullptr, 's'},
-                                            {"encrypt", no_argument, nullptr, 'e'},
-                                            {"decrypt", no_argument, nullptr, 'd'},
-                                            {"guess", no_argument, nullptr, 'g'},
-                                            {"help", no_argument, nullptr, 'h'},
-                                            {"version", no_argument, nullptr, kVersionOption},
-                                            {nullptr, 0, nullptr, 0}};
+ParsedCommandLine ParseCommandLine(int argc, char** argv) {
+  static constexpr std::array<option, 7> kLongOptions = {{
+      {"shift", required_argument, nullptr, 's'},
+      {"encrypt", no_argument, nullptr, 'e'},
+      {"decrypt", no_argument, nullptr, 'd'},
+      {"guess", no_argument, nullptr, 'g'},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersionOption},
+      {nullptr, 0, nullptr, 0}}};
   ParsedCommandLine parsed;
   Options& options = parsed.options;
   bool encrypt = false;
@@ -65,7 +67,7 @@ ParsedCommandLine ParseCommandLine(int argc, char* argv[]) {
   opterr = 0;
   optind = 1;
   int result = 0;
-  while ((result = getopt_long(argc, argv, ":s:edgh", kLongOptions, nullptr)) != -1) {
+  while ((result = getopt_long(argc, argv, ":s:edgh", kLongOptions.data(), nullptr)) != -1) {
     switch (result) {
       case 's':
         parsed.error = ParseShift(optarg, options.shift);

@@ -25,7 +25,7 @@ struct ParsedCommandLine {
   Options options;
   std::string error;  // empty if the command line is valid
 };
-ParsedCommandLine ParseCommandLine(int argc, char* argv[]);
+ParsedCommandLine ParseCommandLine(int argc, char** argv);
 
 // Returns the text that --help prints.
 std::string HelpText();

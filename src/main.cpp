@@ -138,7 +138,7 @@ int RunFilter(const Options& options) {
   return Finish(!input.Failed());
 }
 
-int Run(int argc, char* argv[]) {
+int Run(int argc, char** argv) {
   const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   if (!parsed.error.empty()) {
     Report(parsed.error + "\nTry 'simple_encryption --help' for more information.");

@@ -179,7 +179,8 @@ Outcome RunProgram(const Case& c) {
   std::vector<std::string> words = LauncherWords();
   if (c.addressSpace > 0) words = {"prlimit", "--as=" + std::to_string(c.addressSpace), "--"};
   words.emplace_back(SIMPLE_ENCRYPTION_EXE);
-  for (const std::string& arg : c.args) words.push_back(arg == "@in" ? inPath : arg);
+  std::transform(c.args.begin(), c.args.end(), std::back_inserter(words),
+                 [&inPath](const std::string& arg) { return arg == "@in" ? inPath : arg; });
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);
   std::transform(words.begin(), words.end(), std::back_inserter(argv),
