@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Times the -e filter on one 1 GiB text file, against tr doing the same substitution and against
+# cat, and measures its peak memory.
+#
+#   cmake --workflow --preset release && bench/measure_filter.sh [program] [runs]
+#
+# The file is read once first, so that every run reads it from the page cache. Each run sends
+# the output to /dev/null, and then through a pipe to cat; the three commands take turns, and the
+# figures are the medians of `runs` (default 7) of each command's CPU time, user plus system, as
+# ratios of the program's to tr's and to cat's. Peak resident memory is measured for 1 MiB and
+# 1 GiB of text, and for 1 GiB without a line feed. Needs bash, coreutils, awk and GNU time
+# (/usr/bin/time); the files take 2 GiB in $TMPDIR.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+program=${1:-build/release/simple_encryption}
+runs=${2:-7}
+if [[ ! -x $program ]]; then
+  echo "no program at $program: build it with cmake --workflow --preset release" >&2
+  exit 1
+fi
+[[ -x /usr/bin/time ]] || { echo "missing /usr/bin/time (Debian package time)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# head stops yes early on purpose, so these pipelines may end on SIGPIPE.
+(set +o pipefail
+ yes 'The quick brown fox jumps over the lazy dog; ZEBRA 0123456789! Hello World.' |
+   head -c $((1 << 30)) >"$work/text"
+ tr -d '\n' <"$work/text" >"$work/one-line"
+ head -c $((1 << 20)) "$work/text" >"$work/small")
+cat "$work/text" >/dev/null
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Appends the CPU seconds of the command, run on the text, to $work/NAME.
+cpu() {
+  local name=$1 sink=$2
+  shift 2
+  if [[ $sink == pipe ]]; then
+    /usr/bin/time -f '%U %S' -o "$work/time" "$@" <"$work/text" | cat >/dev/null
+  else
+    /usr/bin/time -f '%U %S' -o "$work/time" "$@" <"$work/text" >/dev/null
+  fi
+  awk '{ print $1 + $2 }' "$work/time" >>"$work/$name.$sink"
+}
+
+for _ in $(seq "$runs"); do
+  for sink in null pipe; do
+    cpu program "$sink" "$program" -e
+    cpu tr "$sink" tr 'A-Za-z' 'D-ZA-Cd-za-c'
+    cpu cat "$sink" cat
+  done
+done
+
+# The output must be tr's.
+cmp <("$program" -e <"$work/small") <(tr 'A-Za-z' 'D-ZA-Cd-za-c' <"$work/small")
+
+peak() { /usr/bin/time -f '%M' -o "$work/rss" "$program" -e <"$1" >/dev/null; cat "$work/rss"; }
+
+printf 'processor: %s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
+printf 'medians of %d runs of each, CPU seconds (user + system), 1 GiB\n\n' "$runs"
+printf '| output | program | tr | cat | program / tr | program / cat |\n|---|---:|---:|---:|---:|---:|\n'
+for sink in null pipe; do
+  p=$(median <"$work/program.$sink")
+  t=$(median <"$work/tr.$sink")
+  c=$(median <"$work/cat.$sink")
+  awk -v s="$sink" -v p="$p" -v t="$t" -v c="$c" 'BEGIN {
+    printf "| %s | %.3f | %.3f | %.3f | %.3f | %.2f |\n", (s == "null" ? "/dev/null" : "a pipe"), p, t, c, p / t, p / c }'
+done
+printf '\npeak resident memory, KiB: 1 MiB %s; 1 GiB %s; 1 GiB without a line feed %s\n' \
+  "$(peak "$work/small")" "$(peak "$work/text")" "$(peak "$work/one-line")"
