@@ -48,14 +48,14 @@ std::string OptionError(int result, int badOption, const char* word) {
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(int argc, char** argv) {
-  static constexpr std::array<option, 7> kLongOptions = {{
-      {"shift", required_argument, nullptr, 's'},
-      {"encrypt", no_argument, nullptr, 'e'},
-      {"decrypt", no_argument, nullptr, 'd'},
-      {"guess", no_argument, nullptr, 'g'},
-      {"help", no_argument, nullptr, 'h'},
-      {"version", no_argument, nullptr, kVersionOption},
-      {nullptr, 0, nullptr, 0}}};
+  static constexpr std::array<option, 7> kLongOptions = {
+      {{"shift", required_argument, nullptr, 's'},
+       {"encrypt", no_argument, nullptr, 'e'},
+       {"decrypt", no_argument, nullptr, 'd'},
+       {"guess", no_argument, nullptr, 'g'},
+       {"help", no_argument, nullptr, 'h'},
+       {"version", no_argument, nullptr, kVersionOption},
+       {nullptr, 0, nullptr, 0}}};
   ParsedCommandLine parsed;
   Options& options = parsed.options;
   bool encrypt = false;
