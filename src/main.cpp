@@ -1,11 +1,11 @@
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <new>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "Filter.h"
 #include "Io.h"
