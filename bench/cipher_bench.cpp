@@ -30,8 +30,8 @@ std::string MakeText(std::size_t size, std::uint32_t seed) {
 }
 
 // True when the result lies 1 to 255 bytes past a 4 KiB multiple from its source. On some
-// processors (AMD Zen, seen here) glibc's `rep movsb` copy runs up to 30 times slower in that
-// layout, which two adjacent heap strings of a power-of-two size fall into by themselves.
+// processors (AMD Zen) glibc's `rep movsb` copy runs up to 30 times slower in that layout, which
+// two adjacent heap strings of a power-of-two size fall into by themselves.
 bool AliasesSlowCopy(const std::string& source, const std::string& result) {
   const auto from = reinterpret_cast<std::uintptr_t>(source.data());
   const auto to = reinterpret_cast<std::uintptr_t>(result.data());

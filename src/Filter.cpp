@@ -56,9 +56,9 @@ std::string Rotated(const SimpleEncryption& cipher, bool encrypt, std::string&& 
 
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
                   const Writer& write) {
-  // Each block is read to a page boundary: on an AMD EPYC the kernel copied file pages five
-  // times slower into a buffer 16 bytes past one, which is where malloc puts a buffer of this
-  // size. The bytes before the boundary are rotated too, and never written.
+  // Each block is read to a page boundary, because the kernel copies file pages several times
+  // more slowly to 16 bytes past one, where malloc puts a buffer of this size. The bytes before
+  // the boundary are rotated too, and never written.
   constexpr std::size_t kPage = 4096;
   std::string block(kPage + kBlockSize, '\0');
   for (;;) {
