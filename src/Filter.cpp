@@ -3,53 +3,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 
 namespace {
 
-// Reads into `block` until it is full, the guesser has all the letters it scores, or the input
-// ends; returns whether it ended. The reads never ask for more than the block has left, so where
-// one block ends in the input does not depend on how the reads split it, nor does the guess.
-bool FillForGuess(const Reader& read, std::string& block, ShiftGuesser& guesser) {
-  block.resize(kBlockSize);
-  std::size_t filled = 0;
-  bool ended = false;
-  while (filled < kBlockSize && guesser.Letters() < ShiftGuesser::kMaxLetters) {
-    const std::size_t got = read(&block[filled], kBlockSize - filled);
-    if (got == 0) {
-      ended = true;
-      break;
-    }
-    static_cast<void>(guesser.Add(&block[filled], got));
-    filled += got;
-  }
-  block.resize(filled);
-  return ended;
-}
-
-// Reads until the guess can be made, leaving in `block` what was read and not passed on. Blocks
-// with no letter read the same under every shift, so they go to `passOn`, if given, at once and
-// need not be held. Returns none if the input held no letter, or if `passOn` failed.
-std::optional<ShiftGuesser::Result> ReadForGuess(const Reader& read, std::string& block,
-                                                 const Writer* passOn) {
-  ShiftGuesser guesser;
+// Reads the sample into `sample`. With `passOn`, it keeps in `held` what it read from the first
+// block holding a letter on, and gives `passOn` the blocks before that; without, it keeps
+// nothing. Returns false if `passOn` failed.
+bool FillSample(const Reader& read, Sample& sample, std::string& held, const Writer* passOn) {
   for (;;) {
-    const bool ended = FillForGuess(read, block, guesser);
-    if (guesser.Letters() > 0) return guesser.Guess();
-    if (passOn != nullptr && !block.empty() && !(*passOn)(block.data(), block.size())) {
-      return std::nullopt;
+    const std::size_t start = held.size();
+    held.resize(start + kBlockSize);
+    const std::size_t got = read(&held[start], kBlockSize);
+    held.resize(start + got);
+    if (got == 0) return true;
+    static_cast<void>(sample.guesser.Add(&held[start], got));
+    sample.firstLine.Add(&held[start], got);
+    if (passOn == nullptr || sample.guesser.Letters() == 0) {
+      if (passOn != nullptr && !(*passOn)(held.data(), held.size())) return false;
+      held.clear();
     }
-    if (ended) return std::nullopt;
+    if (sample.guesser.Full()) return true;
   }
-}
-
-std::string Rotated(const SimpleEncryption& cipher, bool encrypt, std::string&& block) {
-  return encrypt ? cipher.EncryptString(std::move(block)) : cipher.DecryptString(std::move(block));
 }
 
 }  // namespace
@@ -57,45 +36,57 @@ std::string Rotated(const SimpleEncryption& cipher, bool encrypt, std::string&& 
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
                   const Writer& write) {
   // Each block is read to a page boundary, because the kernel copies file pages several times
-  // more slowly to 16 bytes past one, where malloc puts a buffer of this size. The bytes before
-  // the boundary are rotated too, and never written.
+  // more slowly to 16 bytes past one, where malloc puts a buffer of this size.
   constexpr std::size_t kPage = 4096;
-  std::string block(kPage + kBlockSize, '\0');
+  std::vector<char> buffer(kPage + kBlockSize);
+  char* const block =
+      buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
   for (;;) {
-    const std::size_t pad =
-        (kPage - reinterpret_cast<std::uintptr_t>(block.data()) % kPage) % kPage;
-    const std::size_t got = read(&block[pad], kBlockSize);
+    const std::size_t got = read(block, kBlockSize);
     if (got == 0) return true;
     // Rotated where it was read: rotating a copy would cost a copy of every block, which on
     // some processors takes longer than the rotation.
-    block.resize(pad + got);
-    block = Rotated(cipher, encrypt, std::move(block));
-    if (!write(block.data() + pad, got)) return false;
-    block.resize(kPage + kBlockSize);
+    if (encrypt) {
+      cipher.EncryptInPlace(block, got);
+    } else {
+      cipher.DecryptInPlace(block, got);
+    }
+    if (!write(block, got)) return false;
   }
 }
 
-std::optional<ShiftGuesser::Result> GuessShift(const Reader& read) {
+void Sample::FirstLine::Add(const char* data, std::size_t size) {
+  for (std::size_t i = 0; i < size && !done; ++i) {
+    if (data[i] == '\n') {
+      done = hasLetter;
+      if (!done) line.clear();
+    } else if (line.size() < kBytes) {
+      line += data[i];
+      hasLetter =
+          hasLetter || SimpleEncryption::LetterIndex(static_cast<unsigned char>(data[i])) < 26;
+    }
+  }
+}
+
+Sample ReadSample(const Reader& read) {
+  Sample sample;
   std::string block;
-  return ReadForGuess(read, block, nullptr);
+  static_cast<void>(FillSample(read, sample, block, nullptr));
+  return sample;
 }
 
 GuessedDecryption DecryptWithGuessedShift(
     const Reader& read, const Writer& write,
-    const std::function<void(const ShiftGuesser::Result&)>& guessed) {
-  std::string block;
-  bool writeFailed = false;
-  const Writer passOn = [&write, &writeFailed](const char* data, std::size_t size) {
-    writeFailed = !write(data, size);
-    return !writeFailed;
-  };
-  const std::optional<ShiftGuesser::Result> guess = ReadForGuess(read, block, &passOn);
-  if (writeFailed) return GuessedDecryption::kWriteFailed;
-  if (!guess) return GuessedDecryption::kNoLetters;
-  guessed(*guess);
-  const SimpleEncryption cipher(guess->shift);
-  block = Rotated(cipher, false, std::move(block));
-  if (!write(block.data(), block.size()) || !RotateStream(cipher, false, read, write)) {
+    const std::function<bool(const ShiftGuesser::Ranking&)>& decide) {
+  Sample sample;
+  std::string held;
+  if (!FillSample(read, sample, held, &write)) return GuessedDecryption::kWriteFailed;
+  if (sample.guesser.Letters() == 0) return GuessedDecryption::kDone;
+  const ShiftGuesser::Ranking ranking = sample.guesser.Rank();
+  if (!decide(ranking)) return GuessedDecryption::kStopped;
+  const SimpleEncryption cipher(ranking.shifts[0]);
+  cipher.DecryptInPlace(held.data(), held.size());
+  if (!write(held.data(), held.size()) || !RotateStream(cipher, false, read, write)) {
     return GuessedDecryption::kWriteFailed;
   }
   return GuessedDecryption::kDone;

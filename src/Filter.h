@@ -3,14 +3,14 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
+#include <string>
 
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 
 // The program's filters, apart from where their bytes come from and go to, so that they can be
-// driven by files and pipes as well as by a test that splits the input at will. Each streams
-// through one block-sized buffer, whatever the input's size or line lengths.
+// driven by files and pipes as well as by a test that splits the input at will. Each holds at
+// most a bounded stretch of its input, whatever the input's size or line lengths.
 
 // Where a filter's bytes come from: fills at most `capacity` bytes at `data` and returns how many.
 // 0 means that the input is over.
@@ -31,16 +31,35 @@ inline constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
                   const Writer& write);
 
-// Guesses the shift from the start of the input: from its first ShiftGuesser::kMaxLetters letters,
-// or from fewer when the first of its blocks (kBlockSize bytes each, counted from the start) that
-// holds a letter holds fewer. Returns none when the input holds no letter.
-std::optional<ShiftGuesser::Result> GuessShift(const Reader& read);
+// The start of a message, which its shift is guessed from.
+struct Sample {
+  // The first line of the message that holds a letter among its first kBytes bytes, cut there.
+  class FirstLine {
+   public:
+    static constexpr std::size_t kBytes = 64;
+    void Add(const char* data, std::size_t size);
+    [[nodiscard]] std::string Text() const { return hasLetter ? line : std::string(); }
 
-// Decrypts the input with the shift that GuessShift would give, buffering only the stretch it is
-// guessed from, and calls `guessed` with the guess before it writes a letter.
-enum class GuessedDecryption { kDone, kNoLetters, kWriteFailed };
+   private:
+    std::string line;
+    bool hasLetter = false;
+    bool done = false;
+  };
+
+  ShiftGuesser guesser;
+  FirstLine firstLine;
+};
+
+// Reads the message until the guesser is full or the input ends.
+Sample ReadSample(const Reader& read);
+
+// Decrypts the message with the shift ranked first on its sample. Of the message, it holds only
+// the sample: the blocks before its first letter read the same under every shift, so they are
+// written at once. When there is a letter, it calls `decide` with the ranking before it writes
+// one, and writes no more if that returns false.
+enum class GuessedDecryption { kDone, kStopped, kWriteFailed };
 GuessedDecryption DecryptWithGuessedShift(
     const Reader& read, const Writer& write,
-    const std::function<void(const ShiftGuesser::Result&)>& guessed);
+    const std::function<bool(const ShiftGuesser::Ranking&)>& decide);
 
 #endif  // SIMPLE_ENCRYPTION_FILTER_H

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <iostream>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -21,11 +20,9 @@ struct Rotation {
 
 // Moves `byte` forward if it is an ASCII letter. Written as 8-bit arithmetic and selects, with
 // no branches, no tables and no widening to int, so that a loop of it compiles to SIMD code that
-// handles a whole vector of bytes per step. Setting bit 5 folds 'A'..'Z' onto 'a'..'z', and no
-// byte other than a letter lands there, so after the subtraction exactly the letters have an
-// index below 26.
+// handles a whole vector of bytes per step.
 inline unsigned char RotateByte(unsigned char byte, Rotation rotation) {
-  const auto index = static_cast<unsigned char>((byte | 0x20U) - 'a');
+  const unsigned char index = SimpleEncryption::LetterIndex(byte);
   const unsigned char step = index >= rotation.wrapAt ? rotation.wrapStep : rotation.amount;
   return index < 26 ? static_cast<unsigned char>(byte + step) : byte;
 }
@@ -90,21 +87,23 @@ char SimpleEncryption::DecryptChar(char c) const {
 }
 
 std::string SimpleEncryption::EncryptString(const std::string& text) const {
-  return EncryptString(std::string(text));
+  std::string encrypted = text;
+  EncryptInPlace(encrypted.data(), encrypted.size());
+  return encrypted;
 }
 
 std::string SimpleEncryption::DecryptString(const std::string& text) const {
-  return DecryptString(std::string(text));
+  std::string decrypted = text;
+  DecryptInPlace(decrypted.data(), decrypted.size());
+  return decrypted;
 }
 
-std::string SimpleEncryption::EncryptString(std::string&& text) const {
-  RotateLetters(text.data(), text.size(), ForwardAmount(shiftValue));
-  return std::move(text);
+void SimpleEncryption::EncryptInPlace(char* data, std::size_t size) const {
+  RotateLetters(data, size, ForwardAmount(shiftValue));
 }
 
-std::string SimpleEncryption::DecryptString(std::string&& text) const {
-  RotateLetters(text.data(), text.size(), BackwardAmount(shiftValue));
-  return std::move(text);
+void SimpleEncryption::DecryptInPlace(char* data, std::size_t size) const {
+  RotateLetters(data, size, BackwardAmount(shiftValue));
 }
 
 void SimpleEncryption::DemoEncryption() const {

@@ -1,6 +1,7 @@
 #ifndef SIMPLE_ENCRYPTION_H
 #define SIMPLE_ENCRYPTION_H
 
+#include <cstddef>
 #include <string>
 
 // A Caesar (shift) cipher over the 52 ASCII letters.
@@ -38,10 +39,17 @@ class SimpleEncryption {
   // Returns a copy of `text` with every letter moved back by the shift.
   [[nodiscard]] std::string DecryptString(const std::string& text) const;
 
-  // The same for a string the caller gives up: its own storage is rewritten and returned, with
-  // no copy, so that a stream can be rotated block by block in one reused buffer.
-  [[nodiscard]] std::string EncryptString(std::string&& text) const;
-  [[nodiscard]] std::string DecryptString(std::string&& text) const;
+  // Rewrites the `size` bytes at `data` as EncryptString and DecryptString would return them, so
+  // that a stream can be rotated block by block in one buffer, with no copy.
+  void EncryptInPlace(char* data, std::size_t size) const;
+  void DecryptInPlace(char* data, std::size_t size) const;
+
+  // Returns the place of a letter in the alphabet, 0..25 for 'a'..'z' and for 'A'..'Z', and 26 or
+  // more for every other byte. Setting bit 5 folds 'A'..'Z' onto 'a'..'z', and no other byte
+  // lands there. Branch-free 8-bit arithmetic, so that loops of it vectorise.
+  static constexpr unsigned char LetterIndex(unsigned char byte) {
+    return static_cast<unsigned char>((byte | 0x20U) - 'a');
+  }
 
   // Writes a seven-line demonstration to standard output: the shift, a fixed sentence, its
   // encryption, the decryption of that, and whether the round trip restored the sentence.
