@@ -1,6 +1,7 @@
 #include "Io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "Quote.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -28,21 +31,6 @@ constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
 
 const std::string kStandardInput = "-";
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const auto wrote = write(fd, data, static_cast<unsigned>(std::min(size, kMostPerCall)));
-    if (wrote < 0 && errno == EINTR) continue;
-    // A write that makes no progress would make none if retried either.
-    if (wrote <= 0) {
-      if (wrote == 0) errno = 0;
-      return false;
-    }
-    data += wrote;
-    size -= static_cast<std::size_t>(wrote);
-  }
-  return true;
-}
-
 }  // namespace
 
 void Report(const std::string& what, int errnum) {
@@ -54,8 +42,20 @@ void Report(const std::string& what, int errnum) {
   static_cast<void>(WriteAll(STDERR_FILENO, line.data(), line.size()));
 }
 
-bool WriteToStandardOutput(const char* data, std::size_t size) {
-  return WriteAll(STDOUT_FILENO, data, size);
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const auto wrote = write(fd, data, static_cast<unsigned>(std::min(size, kMostPerCall)));
+    if (wrote < 0 && errno == EINTR) continue;
+    // A write that makes no progress would make none if retried either; like the core utilities,
+    // take it for a full disk.
+    if (wrote <= 0) {
+      if (wrote == 0) errno = ENOSPC;
+      return false;
+    }
+    data += wrote;
+    size -= static_cast<std::size_t>(wrote);
+  }
+  return true;
 }
 
 bool CloseStandardOutput() {
@@ -75,38 +75,69 @@ void UseBinaryStandardStreams() {
 #endif
 }
 
-InputFiles::InputFiles(std::vector<std::string> fileNames) : names(std::move(fileNames)) {
+InputFiles::InputFiles(std::vector<std::string> fileNames, int outputFd)
+    : names(std::move(fileNames)), output(outputFd) {
   if (names.empty()) names.push_back(kStandardInput);
 }
 
-InputFiles::~InputFiles() { CloseCurrent(); }
+InputFiles::~InputFiles() { Close(); }
+
+bool InputFiles::Next() {
+  Close();
+  while (next < names.size()) {
+    current = next++;
+    currentFailed = false;
+    const std::string& name = names[current];
+    fd = name == kStandardInput ? STDIN_FILENO : open(name.c_str(), kOpenForReading);
+    if (fd < 0) {
+      Report(QuoteName(name), errno);
+    } else if (IsOutput(fd)) {
+      Report(QuoteName(name) + ": input file is output file");
+      Close();
+    } else {
+      return true;
+    }
+    failed = true;
+  }
+  return false;
+}
 
 std::size_t InputFiles::Read(char* data, std::size_t capacity) {
-  for (;;) {
-    if (fd < 0) {
-      if (next == names.size()) return 0;
-      current = next++;
-      const std::string& name = names[current];
-      fd = name == kStandardInput ? STDIN_FILENO : open(name.c_str(), kOpenForReading);
-      if (fd < 0) {
-        Report(name, errno);
-        failed = true;
-        continue;
-      }
-    }
+  while (fd >= 0) {
     const auto got = read(fd, data, static_cast<unsigned>(std::min(capacity, kMostPerCall)));
     if (got > 0) return static_cast<std::size_t>(got);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       const std::string& name = names[current];
-      Report(name == kStandardInput ? "read error" : name, errno);
-      failed = true;
+      Report(name == kStandardInput ? "read error" : QuoteName(name), errno);
+      currentFailed = failed = true;
     }
-    CloseCurrent();
+    Close();
+  }
+  return 0;
+}
+
+std::size_t InputFiles::ReadAll(char* data, std::size_t capacity) {
+  for (;;) {
+    const std::size_t got = Read(data, capacity);
+    if (got > 0 || !Next()) return got;
   }
 }
 
-void InputFiles::CloseCurrent() {
+void InputFiles::Close() {
   if (fd >= 0 && names[current] != kStandardInput) static_cast<void>(close(fd));
   fd = -1;
+}
+
+bool InputFiles::IsOutput(int file) const {
+#ifdef _WIN32
+  // Windows gives no inode numbers to compare.
+  static_cast<void>(file);
+  return false;
+#else
+  struct stat in {};
+  struct stat out {};
+  return fstat(output, &out) == 0 && S_ISREG(out.st_mode) && fstat(file, &in) == 0 &&
+         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+#endif
 }

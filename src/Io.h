@@ -12,9 +12,8 @@
 // for when it is not 0.
 void Report(const std::string& what, int errnum = 0);
 
-// Writes all `size` bytes to standard output. Returns false if it could not, with errno set to
-// the reason, or to 0 for a write that wrote nothing.
-bool WriteToStandardOutput(const char* data, std::size_t size);
+// Writes all `size` bytes to `fd`. Returns false if it could not, with errno set to the reason.
+bool WriteAll(int fd, const char* data, std::size_t size);
 
 // Closes standard output and reports a failure there, which some file systems give only then.
 // Returns false if it failed.
@@ -24,29 +23,42 @@ bool CloseStandardOutput();
 // input on standard input and output. Does nothing elsewhere.
 void UseBinaryStandardStreams();
 
-// The named files read one after the other as one stream, "-" standing for standard input, as
-// does an empty list. A file that cannot be opened or read is reported and skipped.
+// The named files, "-" standing for standard input, as does an empty list, each opened in turn.
+// A file that cannot be opened or read is reported, and so is one that is the regular file open
+// at `outputFd`: reading what is being appended to it would never end.
 class InputFiles {
  public:
-  explicit InputFiles(std::vector<std::string> fileNames);
+  InputFiles(std::vector<std::string> fileNames, int outputFd);
   ~InputFiles();
   InputFiles(const InputFiles&) = delete;
   InputFiles& operator=(const InputFiles&) = delete;
   InputFiles(InputFiles&&) = delete;
   InputFiles& operator=(InputFiles&&) = delete;
 
-  // Reads up to `capacity` bytes of the stream into `data` and returns how many; 0 at its end.
+  // Moves on to the next file that can be opened. Returns false when there is none left.
+  bool Next();
+  // Reads up to `capacity` bytes of the current file into `data` and returns how many; 0 at its
+  // end, and after a read error, which it reports.
   std::size_t Read(char* data, std::size_t capacity);
-  // Returns whether a file could not be opened or read.
+  // Reads the files one after the other, as one stream.
+  std::size_t ReadAll(char* data, std::size_t capacity);
+  // Returns the current file's name.
+  [[nodiscard]] const std::string& Name() const { return names[current]; }
+  // Returns whether the current file could not be read.
+  [[nodiscard]] bool CurrentFailed() const { return currentFailed; }
+  // Returns whether any file could not be opened or read.
   [[nodiscard]] bool Failed() const { return failed; }
 
  private:
-  void CloseCurrent();
+  void Close();
+  [[nodiscard]] bool IsOutput(int file) const;
 
   std::vector<std::string> names;
+  int output;
   std::size_t next = 0;     // the index of the next name to open
-  std::size_t current = 0;  // the index of the file being read, when fd is open
-  int fd = -1;              // the file being read, or -1 between files
+  std::size_t current = 0;  // the index of the current file
+  int fd = -1;              // the current file, or -1 at its end
+  bool currentFailed = false;
   bool failed = false;
 };
 

@@ -1,0 +1,47 @@
+#ifndef SIMPLE_ENCRYPTION_OUTPUT_H
+#define SIMPLE_ENCRYPTION_OUTPUT_H
+
+#include <cstddef>
+#include <string>
+
+// Where a filter writes: standard output, or a named file. A named regular file is written as a
+// new file in its folder, which replaces it only once everything has been written and flushed
+// to disk, so that a failure at any step, or an end by SIGINT, SIGTERM or SIGHUP, leaves it as it
+// was, and leaves no new file behind. The new file gets the old one's permission bits, and its
+// owner and group where the user may set them; a symbolic link is followed, and stays. Other
+// files, such as /dev/null or a pipe, are written directly. Every failure is reported, once.
+class Output {
+ public:
+  // `fileName` "-" or empty stands for standard output.
+  explicit Output(std::string fileName);
+  // Removes the new file unless Finish put it in place.
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  Output(Output&&) = delete;
+  Output& operator=(Output&&) = delete;
+
+  // Gets the output ready to write. Returns false if it cannot be.
+  bool Open();
+  // Returns the descriptor written to, so that an input can be recognised as the output.
+  [[nodiscard]] int Descriptor() const { return fd; }
+  // Writes all `size` bytes at `data`. Returns false if it could not.
+  bool Write(const char* data, std::size_t size);
+  // When `succeeded`, finishes the output: checks that standard output closes, or puts the new
+  // file in place of the named one. Otherwise only removes the new file. Returns whether the run
+  // succeeded, both before and here.
+  bool Finish(bool succeeded);
+
+ private:
+  [[nodiscard]] bool ToStandardOutput() const { return name.empty() || name == "-"; }
+  bool Fail(int errnum);
+  bool Replace();
+  void Discard();
+
+  std::string name;
+  std::string temporary;  // the new file while it exists, or empty
+  std::string target;     // the file it replaces, links followed
+  int fd = -1;
+};
+
+#endif  // SIMPLE_ENCRYPTION_OUTPUT_H
