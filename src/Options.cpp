@@ -2,15 +2,28 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "Quote.h"
+
 namespace {
 
 constexpr int kVersionOption = 256;  // a long option with no short form
+
+constexpr std::array<option, 9> kLongOptions = {{{"shift", required_argument, nullptr, 's'},
+                                                 {"encrypt", no_argument, nullptr, 'e'},
+                                                 {"decrypt", no_argument, nullptr, 'd'},
+                                                 {"guess", no_argument, nullptr, 'g'},
+                                                 {"list", no_argument, nullptr, 'l'},
+                                                 {"output", required_argument, nullptr, 'o'},
+                                                 {"help", no_argument, nullptr, 'h'},
+                                                 {"version", no_argument, nullptr, kVersionOption},
+                                                 {nullptr, 0, nullptr, 0}}};
 
 // Reads a decimal int, sign allowed, and nothing else: no spaces, no base prefix, no locale.
 // Returns the problem, or an empty string.
@@ -22,52 +35,57 @@ std::string ParseShift(const std::string& text, int& shift) {
   // from_chars takes a '-' itself, but must not after a '+'.
   const bool signTwice = first != text.data() && first != last && *first == '-';
   if (error == std::errc::result_out_of_range && end == last && !signTwice) {
-    return "shift out of range: '" + text + "'";
+    return "shift out of range: " + Quote(text);
   }
-  if (error != std::errc() || end != last || signTwice) return "invalid shift: '" + text + "'";
+  if (error != std::errc() || end != last || signTwice) return "invalid shift: " + Quote(text);
   return "";
 }
 
-// The problem with the option just read, in the core utilities' words. getopt_long's own messages
-// are off: they name the program as it was invoked, and differ from one C library to another.
+// The problem with the option just read, in the core utilities' words, with an abbreviated long
+// option named in full. getopt_long's own messages are off: they name the program as it was
+// invoked, and differ from one C library to another, as do the results and optopt values this
+// reads, hence the care. `word` is the command-line word that held the option.
 std::string OptionError(int result, int badOption, const char* word) {
   const std::string given = word == nullptr ? "" : word;
-  const bool longOption = given.rfind("--", 0) == 0;
-  const std::string name = given.substr(0, given.find('='));
-  if (result == ':') {
-    if (longOption) return "option '" + name + "' requires an argument";
-    return std::string("option requires an argument -- '") + static_cast<char>(badOption) + "'";
+  // optopt is 0 for a long option that none of ours begins with, and a short option's letter
+  // otherwise, or the value of the long option at fault, which is only a letter of ours if the
+  // long option was at fault.
+  if (result == '?' && badOption == 0) return "unrecognized option " + Quote(given);
+  const auto* const known =
+      std::find_if(kLongOptions.begin(), kLongOptions.end() - 1,
+                   [badOption](const option& candidate) { return candidate.val == badOption; });
+  const bool longOption = result == '?' || given.rfind("--", 0) == 0;
+  if (known != kLongOptions.end() - 1 && longOption) {
+    return std::string("option '--") + known->name + "' " +
+           (known->has_arg == no_argument ? "doesn't allow an argument" : "requires an argument");
   }
-  if (longOption) {
-    if (badOption != 0) return "option '" + name + "' doesn't allow an argument";
-    return "unrecognized option '" + given + "'";
-  }
-  return std::string("invalid option -- '") + static_cast<char>(badOption) + "'";
+  const std::string letter = Quote(std::string(1, static_cast<char>(badOption)));
+  if (result == ':') return "option requires an argument -- " + letter;
+  return "invalid option -- " + letter;
+}
+
+// The option that `mode` was set by, for a message.
+std::string ModeOption(bool encrypt, bool decrypt, bool shiftGiven) {
+  if (encrypt) return "--encrypt";
+  if (decrypt) return "--decrypt";
+  return shiftGiven ? "--shift" : "";
 }
 
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(int argc, char** argv) {
-  static constexpr std::array<option, 7> kLongOptions = {
-      {{"shift", required_argument, nullptr, 's'},
-       {"encrypt", no_argument, nullptr, 'e'},
-       {"decrypt", no_argument, nullptr, 'd'},
-       {"guess", no_argument, nullptr, 'g'},
-       {"help", no_argument, nullptr, 'h'},
-       {"version", no_argument, nullptr, kVersionOption},
-       {nullptr, 0, nullptr, 0}}};
   ParsedCommandLine parsed;
   Options& options = parsed.options;
   bool encrypt = false;
   bool decrypt = false;
   bool guess = false;
+  bool list = false;
   bool shiftGiven = false;
-  bool help = false;
-  bool version = false;
+  bool outputGiven = false;
   opterr = 0;
   optind = 1;
   int result = 0;
-  while ((result = getopt_long(argc, argv, ":s:edgh", kLongOptions.data(), nullptr)) != -1) {
+  while ((result = getopt_long(argc, argv, ":s:edglo:h", kLongOptions.data(), nullptr)) != -1) {
     switch (result) {
       case 's':
         parsed.error = ParseShift(optarg, options.shift);
@@ -83,59 +101,84 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
       case 'g':
         guess = true;
         break;
+      case 'l':
+        list = true;
+        break;
+      case 'o':
+        options.output = optarg;
+        outputGiven = true;
+        break;
+      // Help and the version act where they are read, as in the core utilities: whatever
+      // follows is not looked at, and whatever came before was valid.
       case 'h':
-        help = true;
-        break;
+        options.mode = Options::Mode::kHelp;
+        return parsed;
       case kVersionOption:
-        version = true;
-        break;
+        options.mode = Options::Mode::kVersion;
+        return parsed;
       default:
         parsed.error = OptionError(result, optopt, argv[optind - 1]);
         return parsed;
     }
   }
-  // Asking for help or the version is never a mistake, whatever else is given.
-  if (help || version) {
-    options.mode = help ? Options::Mode::kHelp : Options::Mode::kVersion;
-    return parsed;
-  }
   options.files.assign(argv + optind, argv + argc);
   if (encrypt && decrypt) {
     parsed.error = "options --encrypt and --decrypt cannot be used together";
+  } else if (list && (encrypt || decrypt || shiftGiven)) {
+    parsed.error = "option --list cannot be used with " + ModeOption(encrypt, decrypt, shiftGiven);
   } else if (guess && (encrypt || shiftGiven)) {
-    parsed.error =
-        std::string("option --guess cannot be used with ") + (encrypt ? "--encrypt" : "--shift");
+    parsed.error = "option --guess cannot be used with " + ModeOption(encrypt, false, shiftGiven);
+  } else if (list) {
+    options.mode = Options::Mode::kList;
   } else if (guess) {
     options.mode = decrypt ? Options::Mode::kGuessDecrypt : Options::Mode::kGuess;
   } else if (encrypt || decrypt) {
     options.mode = encrypt ? Options::Mode::kEncrypt : Options::Mode::kDecrypt;
+  } else if (outputGiven) {
+    parsed.error = "option --output needs --encrypt, --decrypt, --guess or --list";
   } else if (!options.files.empty()) {
-    parsed.error = "extra operand '" + options.files.front() + "'";
+    parsed.error = "extra operand " + Quote(options.files.front());
   }
   return parsed;
 }
 
 std::string HelpText() {
   return R"(Usage: simple_encryption [-s N]
-  or:  simple_encryption -e|-d [-s N] [FILE]...
-  or:  simple_encryption --guess [-d] [FILE]...
+  or:  simple_encryption -e|-d [-s N] [-o OUTPUT] [FILE]...
+  or:  simple_encryption --guess [-d] [-o OUTPUT] [FILE]...
+  or:  simple_encryption --list [-o OUTPUT] [FILE]...
 Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
 
-With no -e, -d or --guess, encrypt and decrypt a built-in sentence, then each line
-typed, until a line is 'quit' or 'exit'.
+With no -e, -d, --guess or --list, encrypt and decrypt a built-in sentence,
+then each line typed, until a line is 'quit' or 'exit'.
 
-  -s, --shift=N  move letters N places (any int, taken modulo 26; default 3)
-  -e, --encrypt  write the FILEs with their letters moved forward
-  -d, --decrypt  write the FILEs with their letters moved back
-  -g, --guess    print the shift that most likely encrypted the English text in
-                 the FILEs; with -d, decrypt them with it
-  -h, --help     display this help and exit
-      --version  output version information and exit
+  -s, --shift=N        move letters N places (any int, taken modulo 26;
+                         default 3)
+  -e, --encrypt        write the FILEs with their letters moved forward
+  -d, --decrypt        write the FILEs with their letters moved back
+  -g, --guess          print the shift that most likely encrypted the English
+                         text of each FILE; with -d, decrypt each with it
+  -l, --list           print all 26 shifts of each FILE, most likely first,
+                         with their probabilities and a preview
+  -o, --output=OUTPUT  write to OUTPUT instead of standard output, replacing
+                         it only once all went well; it may be a FILE too
+  -h, --help           display this help and exit
+      --version        output version information and exit
 
 With no FILE, or when FILE is -, read standard input. Every byte other than
-the ASCII letters passes through unchanged.
+the ASCII letters passes through unchanged. A guess is refused when no shift
+makes the text read as English.
 
-Exit status: 0 on success, 1 if input, output or memory failed or --guess found
-no letters, 2 for a usage error.
+Exit status: 0 on success, 1 if input, output or memory failed, or a guess
+found no letters or was refused, 2 for a usage error.
+)";
+}
+
+std::string VersionText() {
+  return "simple_encryption " SIMPLE_ENCRYPTION_VERSION R"(
+Copyright (C) 2026 The simple_encryption authors.
+License MIT: <https://opensource.org/licenses/MIT>.
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
 )";
 }

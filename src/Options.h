@@ -12,11 +12,13 @@ struct Options {
     kDecrypt,       // -d
     kGuess,         // --guess
     kGuessDecrypt,  // --guess -d
+    kList,          // --list, with or without --guess
     kHelp,          // -h, --help
     kVersion,       // --version
   };
   Mode mode = Mode::kSession;
   int shift = 3;
+  std::string output;              // -o, for the filters; empty for standard output
   std::vector<std::string> files;  // operands, for the filters
 };
 
@@ -29,5 +31,7 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv);
 
 // Returns the text that --help prints.
 std::string HelpText();
+// Returns the text that --version prints.
+std::string VersionText();
 
 #endif  // SIMPLE_ENCRYPTION_OPTIONS_H
