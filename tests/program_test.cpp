@@ -12,8 +12,10 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -66,12 +68,14 @@ std::vector<std::string> LauncherWords() {
 const std::string kInputNeverEnds = "<pipe held open>";
 // The same pipe, closed after the input.
 const std::string kInputPipe = "<pipe>";
+// Standard output appended to the file holding the input, as `>>` does.
+const std::string kAppendToInput = "<append to @in>";
 
 // Long enough for Valgrind or an emulator; a program that waits for input never gets there.
 constexpr auto kDeadline = std::chrono::seconds(30);
 
-// Waits for the child up to the deadline, then kills it. Returns its exit status, or -1 if it
-// did not exit normally in time.
+// Waits for the child up to the deadline, then kills it. Returns its exit status, 128 + the
+// signal that ended it, as a shell says, or -1 if it did not end in time.
 int WaitWithDeadline(pid_t pid) {
   const auto deadline = std::chrono::steady_clock::now() + kDeadline;
   int wstatus = 0;
@@ -84,20 +88,25 @@ int WaitWithDeadline(pid_t pid) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 
 struct Outcome {
   std::string out;
   std::string err;
-  int status = -1;  // exit status, or -1 if the program did not exit normally
+  int status = -1;
+  std::string dir;        // the folder the run had to itself, for "@in" in the expectations
+  std::string file;       // what "@in" holds after the run
+  mode_t mode = 0;        // and its permission bits
+  bool linkKept = false;  // whether "@link" is still a symbolic link to it
+  std::string leftovers;  // names of files the program left in the folder
 };
 
 // One row: the program's arguments and standard input, and what it must write and return.
 struct Case {
-  Case(const char* caseName, std::string stdinText, std::string out, int status = 0,
+  Case(std::string caseName, std::string stdinText, std::string out, int status = 0,
        std::string stdinPath = "", std::string stdoutPath = "", std::size_t limit = 0)
-      : name(caseName),
+      : name(std::move(caseName)),
         input(std::move(stdinText)),
         expectedOut(std::move(out)),
         expectedStatus(status),
@@ -125,7 +134,23 @@ struct Case {
     lineLength = letters;
     return *this;
   }
-  const char* name;
+  // What "@in" must hold after the run, and the mode it has before and must keep.
+  Case& File(std::string text, mode_t bits = 0) {
+    expectedFile = std::move(text);
+    mode = bits;
+    return *this;
+  }
+  // Runs the program with a system call made to fail by the fault shim.
+  Case& Fault(std::string call) {
+    fault = std::move(call);
+    return *this;
+  }
+  // Compares only the start of the output with expectedOut.
+  Case& Start() {
+    startOnly = true;
+    return *this;
+  }
+  std::string name;
   std::string input;
   std::string expectedOut;  // after the demonstration, the heading and the first prompt
   int expectedStatus;
@@ -136,28 +161,57 @@ struct Case {
   std::string expectedErr;
   std::size_t addressSpace = 0;
   std::size_t lineLength = 0;
+  std::optional<std::string> expectedFile;
+  mode_t mode = 0;
+  std::string fault;
+  bool startOnly = false;
 };
 
-// Runs the program with standard input and output redirected from and to the row's paths; a path
-// left empty means a fresh temporary file (holding the input, for standard input). A non-zero
-// output limit caps, in bytes, the files the program may write, as a full disk would.
+// "@second" holds this, beside "@in" holding the row's input, and "@link" pointing to "@in".
+const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
+
+// The expectation with the placeholders for the run's files filled in.
+std::string Expand(std::string text, const std::string& dir) {
+  for (const char* name : {"in", "second", "link"}) {
+    const std::string placeholder = std::string("@") + name;
+    for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::string::npos;) {
+      text.replace(at, placeholder.size(), dir + name);
+      at += dir.size();
+    }
+  }
+  return text;
+}
+
+// Runs the program in a folder of its own, with standard input and output redirected from and
+// to the row's paths; a path left empty means a file in the folder ("@in", holding the input, for
+// standard input). A non-zero output limit caps, in bytes, the files the program may write, as a
+// full disk would.
 Outcome RunProgram(const Case& c) {
   std::string inPath = c.inPath;
   std::string outPath = c.outPath;
   const std::size_t outputLimit = c.outputLimit;
   const std::string& input = c.input;
-  // Named after this process, so that the plain and the Valgrind runs can go in parallel.
-  const std::string dir = ::testing::TempDir() + "program_test_" + std::to_string(getpid()) + "_";
-  const bool captureOut = outPath.empty();
-  std::array<int, 2> heldPipe = {-1, -1};
-  if (inPath.empty()) {
-    inPath = dir + "in";
-    std::ofstream file(inPath, std::ios::binary);
+  std::string folder = ::testing::TempDir() + "program_test_XXXXXX";
+  if (mkdtemp(folder.data()) == nullptr) {
+    ADD_FAILURE() << "cannot make a folder in " << ::testing::TempDir();
+    return {};
+  }
+  Outcome run;
+  run.dir = folder + "/";
+  const std::string& dir = run.dir;
+  {
+    std::ofstream file(dir + "in", std::ios::binary);
     file << input;
     if (c.lineLength > 0) file << std::string(c.lineLength, 'a') << '\n';
   }
+  if (c.mode != 0) chmod((dir + "in").c_str(), c.mode);
+  std::ofstream(dir + "second", std::ios::binary) << kSecond;
+  static_cast<void>(symlink("in", (dir + "link").c_str()));
+  if (inPath.empty()) inPath = dir + "in";
+  const bool captureOut = outPath.empty();
   if (captureOut) outPath = dir + "out";
   const std::string errPath = dir + "err";
+  std::array<int, 2> heldPipe = {-1, -1};
 
   // Close-on-exec, so that the child holds no write end of its own input.
   const bool pipeIn = inPath == kInputNeverEnds || inPath == kInputPipe;
@@ -181,23 +235,37 @@ Outcome RunProgram(const Case& c) {
   } else {
     posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
   }
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
+  if (outPath == kAppendToInput) {
+    posix_spawn_file_actions_addopen(&actions, 1, (dir + "in").c_str(), O_WRONLY | O_APPEND, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  }
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   std::vector<std::string> words = LauncherWords();
   if (c.addressSpace > 0) words = {"prlimit", "--as=" + std::to_string(c.addressSpace), "--"};
   words.emplace_back(SIMPLE_ENCRYPTION_EXE);
   std::transform(c.args.begin(), c.args.end(), std::back_inserter(words),
-                 [&inPath](const std::string& arg) { return arg == "@in" ? inPath : arg; });
+                 [&dir](const std::string& arg) { return Expand(arg, dir); });
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);
   std::transform(words.begin(), words.end(), std::back_inserter(argv),
                  [](std::string& word) { return word.data(); });
   argv.push_back(nullptr);
-  std::array<char*, 1> envp = {nullptr};
+  std::vector<std::string> environment;
+#ifdef SIMPLE_ENCRYPTION_FAULT_SHIM
+  // AddressSanitizer wants to come first among the preloaded libraries, and need not.
+  if (!c.fault.empty()) {
+    environment = {"LD_PRELOAD=" SIMPLE_ENCRYPTION_FAULT_SHIM, "SIMPLE_ENCRYPTION_FAULT=" + c.fault,
+                   "ASAN_OPTIONS=verify_asan_link_order=0"};
+  }
+#endif
+  std::vector<char*> envp;
+  std::transform(environment.begin(), environment.end(), std::back_inserter(envp),
+                 [](std::string& variable) { return variable.data(); });
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  Outcome run;
   // The child inherits the limit and the ignored SIGXFSZ, so that a write past the limit fails
   // with EFBIG instead of killing it. Both are restored at once: the test writes files too.
   rlimit savedLimit{};
@@ -221,8 +289,17 @@ Outcome RunProgram(const Case& c) {
   }
   if (captureOut) run.out = ReadFile(outPath);
   run.err = ReadFile(errPath);
-  for (const char* file : {"in", "out", "err"})
-    static_cast<void>(std::remove((dir + file).c_str()));
+  run.file = ReadFile(dir + "in");
+  namespace fs = std::filesystem;
+  run.mode = static_cast<mode_t>(fs::status(dir + "in").permissions());
+  run.linkKept = fs::is_symlink(dir + "link") && fs::read_symlink(dir + "link") == "in";
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename();
+    if (name != "in" && name != "second" && name != "link" && name != "out" && name != "err") {
+      run.leftovers += name + " ";
+    }
+  }
+  fs::remove_all(folder);
   return run;
 }
 
@@ -246,6 +323,24 @@ std::string AllBytes(const std::string& upper, const std::string& lower) {
 const std::string kAllBytes = AllBytes("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz");
 const std::string kAllBytesEncrypted =
     AllBytes("DEFGHIJKLMNOPQRSTUVWXYZABC", "defghijklmnopqrstuvwxyzabc");
+
+const std::string kEnemy = "Wkh hqhpb dwwdfnv dw gdzq\n";
+const std::string kNoCaesar = "Xqzv bkjw tpmf yrhg lcnd oesu aixq zvbk jwtp mfyr\n";
+const std::string kLongKhoor = Repeat("Khoor, zruog! ", 15);
+// More than one 128 KiB block, for a file, and less than a pipe holds, for a pipe.
+const std::string kManyBlocks = Repeat("Zebra-123 xyz\n", 12000);
+const std::string kManyBlocksEncrypted = Repeat("Cheud-123 abc\n", 12000);
+const std::string kManyLines = Repeat("Zebra-123 xyz\n", 4000);
+const std::string kManyLinesEncrypted = Repeat("Cheud-123 abc\n", 4000);
+
+// A replacement that fails at its last steps, which must leave the file as it was.
+Case FailedReplacement(const char* call) {
+  return Case(std::string("a failed ") + call + " leaves the file as it was", "Khoor", "", 1)
+      .Args({"-d", "-o", "@in", "@in"})
+      .Fault(call)
+      .Err("simple_encryption: @in: Input/output error\n")
+      .File("Khoor");
+}
 
 const std::string kTryHelp = "Try 'simple_encryption --help' for more information.\n";
 Case UsageError(const char* name, std::vector<std::string> args, const std::string& problem) {
@@ -310,10 +405,28 @@ const std::vector<Case> kCases = {
     Case("encrypting a file", "quit\r\n" + kAllBytes, "txlw\r\n" + kAllBytesEncrypted)
         .Args({"-e", "@in"}),
     Case("decrypting standard input", kAllBytesEncrypted, kAllBytes).Args({"-ds3"}),
-    Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help"}),
-    Case("version", "", "simple_encryption " SIMPLE_ENCRYPTION_VERSION "\n").Args({"--version"}),
+    // Help acts where it is read, as in the core utilities.
+    Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help", "--bogus"}).Start(),
+    Case("version", "",
+         "simple_encryption " SIMPLE_ENCRYPTION_VERSION
+         "\nCopyright (C) 2026 The simple_encryption authors.\n"
+         "License MIT: <https://opensource.org/licenses/MIT>.\n"
+         "This is free software: you are free to change and redistribute it.\n"
+         "There is NO WARRANTY, to the extent permitted by law.\n")
+        .Args({"--version"}),
+    // A sign the parser must skip, and not take for part of the number.
+    Case("a shift with a plus sign", "abc", "def").Args({"-e", "-s", "+3"}),
     UsageError("an unknown option", {"-e", "--bogus"}, "unrecognized option '--bogus'"),
-    UsageError("a shift that is not a number", {"-s", "3x"}, "invalid shift: '3x'"),
+    // The first invalid shift is the error, whatever follows it.
+    UsageError("a shift that is not a number", {"-e", "-s", "3x", "-s", "4"},
+               "invalid shift: '3x'"),
+    // Control characters in a message are quoted, so that it stays on one line.
+    UsageError("a shift with a line feed", {"-s", "1\n2"}, "invalid shift: '1'$'\\n''2'"),
+    UsageError("an abbreviated option with an argument", {"--hel=1"},
+               "option '--help' doesn't allow an argument"),
+    // A short option's fault is not the long option before it.
+    UsageError("an unknown option bundled after a long one", {"--guess", "-xe"},
+               "invalid option -- 'x'"),
     UsageError("an empty shift", {"--shift="}, "invalid shift: ''"),
     UsageError("a shift out of range", {"-s", "2147483648"}, "shift out of range: '2147483648'"),
     UsageError("a file without a mode", {"notes.txt"}, "extra operand 'notes.txt'"),
@@ -323,6 +436,10 @@ const std::vector<Case> kCases = {
                "option --guess cannot be used with --shift"),
     UsageError("a guess and encryption", {"--guess", "-e"},
                "option --guess cannot be used with --encrypt"),
+    UsageError("a list and decryption", {"--list", "-d"},
+               "option --list cannot be used with --decrypt"),
+    UsageError("an output file in the session", {"-o", "out"},
+               "option --output needs --encrypt, --decrypt, --guess or --list"),
 
     // ---- The filters' failures
     Case("standard output is full in a filter", "abc", "", 1, "", "/dev/full")
@@ -333,36 +450,130 @@ const std::vector<Case> kCases = {
         .Args({"-e", "@in", "/nonexistent", "/", "@in"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "simple_encryption: /: Is a directory\n"),
+    Case("a missing file alone, with a line feed in its name", "", "", 1)
+        .Args({"-e", "no\nsuch"})
+        .Err("simple_encryption: 'no'$'\\n''such': No such file or directory\n"),
+    // A filter that read standard input only once would stop at the first block.
+    Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted).Args({"-e"}),
+    // `>>` onto its own input would read back what it writes, and fill the disk.
+    Case("appending to its own input", "Khoor", "", 1, "", kAppendToInput)
+        .Args({"-e", "-"})
+        .Err("simple_encryption: -: input file is output file\n")
+        .File("Khoor"),
+
+    // ---- Writing a file with -o: replaced only when everything went well
+    // In place, the mode kept, and the symbolic link too, not replaced by a file.
+    Case("decrypting a file in place", "Khoor, zruog!", "")
+        .Args({"-d", "-o", "@link", "@link"})
+        .File("Hello, world!", 0640),
+    Case("a failing input leaves the file as it was", "Khoor", "", 1)
+        .Args({"-d", "-o", "@in", "@in", "/nonexistent"})
+        .Err("simple_encryption: /nonexistent: No such file or directory\n")
+        .File("Khoor"),
+    Case("a full disk leaves the file as it was", kLongKhoor, "", 1, "", "", 100)
+        .Args({"-d", "-o", "@in", "@in"})
+        .Err("simple_encryption: @in: File too large\n")
+        .File(kLongKhoor),
+    Case("SIGTERM while input is coming leaves the file as it was", "Khoor", "", 128 + SIGTERM,
+         kInputNeverEnds)
+        .Args({"-d", "-o", "@in", "-"})
+        .Fault("sigterm")
+        .File("Khoor"),
+    FailedReplacement("fsync"),
+    FailedReplacement("rename"),
+    FailedReplacement("close"),
+
+    // ---- Faults that no file system gives on demand
+    Case("a failed close of standard output", "Khoor", "Hello", 1)
+        .Args({"-d"})
+        .Fault("close")
+        .Err("simple_encryption: write error: Input/output error\n"),
+    Case("a write that writes nothing", "Khoor", "", 1)
+        .Args({"-d"})
+        .Fault("write0")
+        .Err("simple_encryption: write error: No space left on device\n"),
+    // Interrupted reads of a few hundred bytes, as from a slow pipe: none may pass for its end.
+    Case("a pipe read in pieces, with interruptions", kManyLines, kManyLinesEncrypted, 0,
+         kInputPipe)
+        .Args({"-e"})
+        .Fault("eintr"),
 
     // ---- Guessing the shift
     Case("a guess from three letters", "Wkh\n", "3\n")
         .Args({"--guess"})
-        .Err("simple_encryption: uncertain guess: shift 2 scores almost as well\n"),
+        .Err("simple_encryption: uncertain guess: shift 3 at 97.2%, then shift 2 at 1.2%\n"),
     Case("a guess without letters", "12:30, 4-5 !\n", "", 1)
         .Args({"--guess"})
         .Err("simple_encryption: no letters to guess the shift from\n"),
     Case("decrypting a pipe with the shift guessed", "Khoor Zruog! Wklv lv d whvw phvvdjh.\n",
          "Hello World! This is a test message.\n", 0, kInputPipe)
         .Args({"-d", "--guess"}),
+    // Letters gathered across blocks: the first block holds only "Wk".
+    Case("a guess from past the first block", std::string(131070, '\0') + kEnemy,
+         std::string(131070, '\0') + "The enemy attacks at dawn\n")
+        .Args({"-d", "--guess"}),
+    Case("a letterless guessed decryption to a full disk", "123\n", "", 1, "", "/dev/full")
+        .Args({"-d", "--guess"})
+        .Err("simple_encryption: write error: No space left on device\n"),
+    Case("text that no shift makes English", kNoCaesar, "", 1)
+        .Args({"--guess"})
+        .Err("simple_encryption: no shift makes the text read as English\n"),
+    Case("decrypting text that no shift makes English", kNoCaesar, "", 1)
+        .Args({"-d", "--guess"})
+        .Err("simple_encryption: no shift makes the text read as English\n"),
+    // Each file a message of its own, and every operand opened, past the guess's prefix too; a
+    // read error is a file's one message, not followed by "no letters".
+    Case("a guess for each file", kEnemy, "3  @in\n13  @second\n", 1)
+        .Args({"--guess", "@in", "@second", "/nonexistent", "/"})
+        .Err("simple_encryption: /nonexistent: No such file or directory\n"
+             "simple_encryption: /: Is a directory\n"),
+    // A file without letters decrypts to itself under every shift, and needs no guess.
+    Case("each file decrypted with its own guess", kEnemy,
+         "The enemy attacks at dawn\nThe enemy attacks at dawn\n")
+        .Args({"-d", "--guess", "@in", "/dev/null", "@second"}),
+    // Tabs and escape bytes shown, not sent to the terminal, and the line cut to fit.
+    Case(
+        "every shift listed",
+        "Wkh\thqhpb\x1b[31m dwwdfnv dw gdzq, dqg wkh fdvwoh pxvw krog xqwlo wkh uholhi\n",
+        "==> @in <==\n3\t100.0%\tThe^Ienemy^[[31j attacks at dawn, and the castle must hold until\n"
+        "2\t0.0%\tUif^Ifofnz^[[31k")
+        .Args({"--list", "@in", "@second"})
+        .Start(),
 };
 
 class Transcript : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Transcript, MatchesByteForByte) {
   const Case& c = GetParam();
-  // Only the start of a long text such as --help's.
-  const bool startOnly = c.args == std::vector<std::string>{"--help"};
 #ifdef __SANITIZE_ADDRESS__
   if (c.addressSpace > 0) GTEST_SKIP() << "AddressSanitizer reserves more address space";
 #endif
   if (c.addressSpace > 0 && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
+#ifndef SIMPLE_ENCRYPTION_FAULT_SHIM
+  if (!c.fault.empty()) GTEST_SKIP() << "no fault shim in this build";
+#endif
   const Outcome run = RunProgram(c);
   EXPECT_EQ(run.status, c.expectedStatus);
-  EXPECT_EQ(run.err, c.expectedErr);
+  EXPECT_EQ(run.err, Expand(c.expectedErr, run.dir));
+  EXPECT_EQ(run.leftovers, "") << "files left behind";
+  EXPECT_TRUE(run.linkKept) << "a symbolic link replaced";
+  if (c.expectedFile) {
+    EXPECT_EQ(run.file, Expand(*c.expectedFile, run.dir));
+  }
+  if (c.mode != 0) {
+    EXPECT_EQ(run.mode, c.mode);
+  }
   if (c.outPath.empty()) {
-    const std::string whole = c.args.empty() ? kDemo + kPrompt + c.expectedOut : c.expectedOut;
-    EXPECT_EQ(startOnly ? run.out.substr(0, whole.size()) : run.out,
+    const std::string whole =
+        Expand(c.args.empty() ? kDemo + kPrompt + c.expectedOut : c.expectedOut, run.dir);
+    EXPECT_EQ(c.startOnly ? run.out.substr(0, whole.size()) : run.out,
               c.outputLimit > 0 ? whole.substr(0, c.outputLimit) : whole);
+  }
+  // A long text, such as --help's or --list's, fits an 80-column terminal, tabs expanded.
+  std::size_t column = 0;
+  for (const char byte : c.startOnly ? run.out : "") {
+    column = byte == '\n' ? 0 : byte == '\t' ? (column / 8 + 1) * 8 : column + 1;
+    ASSERT_LE(column, 80U) << run.out;
   }
 }
 

@@ -1,0 +1,71 @@
+// Makes one system call fail for the end-to-end tests, as a faulty disk, a slow pipe or a signal
+// would, though no file system does so on demand: SIMPLE_ENCRYPTION_FAULT names the fault.
+// Preloaded into the program with LD_PRELOAD, on Linux only.
+#include <dlfcn.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool Injected(const char* fault) {
+  const char* const chosen = std::getenv("SIMPLE_ENCRYPTION_FAULT");
+  return chosen != nullptr && std::strcmp(chosen, fault) == 0;
+}
+
+// The C library's own function of the same type as this one.
+template <typename Function>
+Function* Real(Function* /*self*/, const char* name) {
+  return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+int Fail() {
+  errno = EIO;
+  return -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+int fsync(int fd) { return Injected("fsync") ? Fail() : Real(fsync, "fsync")(fd); }
+
+int rename(const char* from, const char* to) {
+  return Injected("rename") ? Fail() : Real(rename, "rename")(from, to);
+}
+
+// The descriptor is closed, as Linux does when close reports an error; standard error is spared
+// for the messages.
+int close(int fd) {
+  const int closed = Real(close, "close")(fd);
+  return Injected("close") && fd != STDERR_FILENO ? Fail() : closed;
+}
+
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): glibc's are reserved names
+ssize_t write(int fd, const void* data, std::size_t size) {
+  if (Injected("write0") && fd != STDERR_FILENO) return 0;
+  return Real(write, "write")(fd, data, size);
+}
+
+// Every other read is interrupted, and none gives more than a few hundred bytes; or the program
+// is sent SIGTERM while it waits for input.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): as for write
+ssize_t read(int fd, void* data, std::size_t size) {
+  if (Injected("sigterm")) kill(getpid(), SIGTERM);
+  if (Injected("eintr")) {
+    static bool interrupt = false;
+    interrupt = !interrupt;
+    if (interrupt) {
+      errno = EINTR;
+      return -1;
+    }
+    size = std::min<std::size_t>(size, 300);
+  }
+  return Real(read, "read")(fd, data, size);
+}
+}
