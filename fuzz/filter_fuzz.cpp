@@ -3,15 +3,16 @@
 // decryption. Any difference aborts, so that libFuzzer keeps the input.
 //
 // The input, in order: 4 bytes for the shift (any int), 8 bytes that seed the read sizes, and the
-// stream. Built for fuzzing, the filters' block holds 256 bytes and the guess takes 64 letters, so
-// that short streams cross both bounds.
+// stream. Built for fuzzing, the filters' block holds 256 bytes and the guess takes 64 letters
+// within 1 KiB, so that short streams cross every bound; replayed in the tests, the bounds are
+// the real ones.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "Filter.h"
@@ -19,6 +20,8 @@
 #include "SimpleEncryption.h"
 
 namespace {
+
+const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 void Check(bool holds, const char* what) {
   if (!holds) {
@@ -59,23 +62,27 @@ Writer AppendTo(std::string& out) {
   };
 }
 
-// What the guess must be: made from the first block that holds a letter, up to the last letter
-// the guesser takes.
-std::optional<ShiftGuesser::Result> ExpectedGuess(const std::string& stream) {
-  const std::size_t first =
-      stream.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  if (first == std::string::npos) return std::nullopt;
-  const std::size_t block = first - first % kBlockSize;
-  ShiftGuesser guesser;
-  static_cast<void>(
-      guesser.Add(stream.data() + block, std::min(kBlockSize, stream.size() - block)));
-  return guesser.Guess();
+// Where the sample must end: after the letter that makes kMaxLetters, or kMaxSpan bytes from the
+// first letter on, or at the end of the stream.
+std::size_t SampleEnd(const std::string& stream) {
+  std::size_t letters = 0;
+  std::size_t first = std::string::npos;
+  for (std::size_t i = 0; i < stream.size(); ++i) {
+    if (kLetters.find(stream[i]) != std::string::npos) {
+      if (first == std::string::npos) first = i;
+      ++letters;
+    }
+    if (letters == ShiftGuesser::kMaxLetters ||
+        (first != std::string::npos && i + 1 - first == ShiftGuesser::kMaxSpan)) {
+      return i + 1;
+    }
+  }
+  return stream.size();
 }
 
-bool Same(const std::optional<ShiftGuesser::Result>& a,
-          const std::optional<ShiftGuesser::Result>& b) {
-  if (!a || !b) return !a && !b;
-  return a->shift == b->shift && a->runnerUp == b->runnerUp && a->sure == b->sure;
+bool Same(const ShiftGuesser::Ranking& a, const ShiftGuesser::Ranking& b) {
+  return a.shifts == b.shifts && a.probabilities == b.probabilities &&
+         a.readsAsEnglish == b.readsAsEnglish;
 }
 
 }  // namespace
@@ -94,28 +101,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the rotated stream is the whole stream rotated at once");
   }
 
-  const std::optional<ShiftGuesser::Result> expected = ExpectedGuess(stream);
-  const std::optional<ShiftGuesser::Result> guess = GuessShift(SplitReader(stream, seed));
-  Check(Same(guess, expected), "the guess does not depend on how the reads split the stream");
-  if (guess) {
-    Check(guess->shift >= 0 && guess->shift < 26 && guess->runnerUp >= 0 && guess->runnerUp < 26 &&
-              guess->shift != guess->runnerUp,
-          "the guess and the runner-up are two shifts 0..25");
+  ShiftGuesser whole;
+  const std::size_t end = SampleEnd(stream);
+  Check(whole.Add(stream.data(), stream.size()) == end, "the guesser takes the sample and stops");
+  const bool letters = whole.Letters() > 0;
+  if (letters) {
+    const ShiftGuesser::Ranking ranking = whole.Rank();
+    std::array<int, 26> shifts = ranking.shifts;
+    std::sort(shifts.begin(), shifts.end());
+    double sum = 0;
+    bool falling = true;
+    for (std::size_t i = 0; i < 26; ++i) {
+      falling = falling && shifts[i] == static_cast<int>(i) &&
+                (i == 0 || ranking.probabilities[i] <= ranking.probabilities[i - 1]);
+      sum += ranking.probabilities[i];
+    }
+    Check(falling && sum > 0.999999 && sum < 1.000001,
+          "each shift ranked once, with probabilities that fall with the rank and sum to 1");
+  }
+  const Sample sample = ReadSample(SplitReader(stream, seed));
+  Check(sample.guesser.Letters() == whole.Letters(), "the sample's letters are the stream's");
+  if (letters) {
+    Check(Same(sample.guesser.Rank(), whole.Rank()),
+          "the guess does not depend on how the reads split the stream");
   }
 
+  // Goes on with the guess or not, as the seed says.
+  const bool goOn = (seed & 1) == 0;
   std::string out;
-  std::optional<ShiftGuesser::Result> used;
+  bool decided = false;
   const GuessedDecryption result = DecryptWithGuessedShift(
-      SplitReader(stream, ~seed), AppendTo(out), [&used, &out](const ShiftGuesser::Result& made) {
-        Check(!used && out.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
-                           std::string::npos,
+      SplitReader(stream, ~seed), AppendTo(out), [&](const ShiftGuesser::Ranking& ranking) {
+        Check(!decided && out.find_first_of(kLetters) == std::string::npos,
               "the guess is made once, before any letter is written");
-        used = made;
+        Check(Same(ranking, whole.Rank()), "the decryption uses the guess");
+        decided = true;
+        return goOn;
       });
-  Check(Same(used, expected), "the decryption uses the guess");
-  Check(result == (expected ? GuessedDecryption::kDone : GuessedDecryption::kNoLetters),
-        "the decryption ends as the guess says");
-  Check(out == (expected ? SimpleEncryption(expected->shift).DecryptString(stream) : stream),
+  Check(decided == letters, "a stream with letters is decided on");
+  if (!letters || goOn) {
+    Check(result == GuessedDecryption::kDone, "the decryption ends");
+    Check(
+        out == (letters ? SimpleEncryption(whole.Rank().shifts[0]).DecryptString(stream) : stream),
         "the decrypted stream is the whole stream decrypted at once");
+  } else {
+    Check(result == GuessedDecryption::kStopped && stream.compare(0, out.size(), out) == 0 &&
+              out.find_first_of(kLetters) == std::string::npos,
+          "a refused decryption writes only a start without letters");
+  }
   return 0;
 }
