@@ -159,14 +159,9 @@ Outcome GuessOne(Options::Mode mode, InputFiles& input, const Writer& write, boo
     const auto accept = [&about](const ShiftGuesser::Ranking& ranking) {
       return Accept(ranking, about);
     };
-    switch (DecryptWithGuessedShift(read, write, accept)) {
-      case GuessedDecryption::kDone:
-        return Outcome::kDone;
-      case GuessedDecryption::kStopped:
-        return Outcome::kFailed;
-      case GuessedDecryption::kWriteFailed:
-        return Outcome::kWriteFailed;
-    }
+    const GuessedDecryption result = DecryptWithGuessedShift(read, write, accept);
+    if (result == GuessedDecryption::kWriteFailed) return Outcome::kWriteFailed;
+    return result == GuessedDecryption::kDone ? Outcome::kDone : Outcome::kFailed;
   }
   const Sample sample = ReadSample(read);
   // A read error has been reported, and is this message's one diagnostic.
