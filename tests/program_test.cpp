@@ -325,7 +325,8 @@ const std::string kAllBytesEncrypted =
     AllBytes("DEFGHIJKLMNOPQRSTUVWXYZABC", "defghijklmnopqrstuvwxyzabc");
 
 const std::string kEnemy = "Wkh hqhpb dwwdfnv dw gdzq\n";
-const std::string kNoCaesar = "Xqzv bkjw tpmf yrhg lcnd oesu aixq zvbk jwtp mfyr\n";
+// Just enough letters to be refused.
+const std::string kNoCaesar = "Xqzv bkjw tpmf yrhg lcnd oesu aixq zv\n";
 const std::string kLongKhoor = Repeat("Khoor, zruog! ", 15);
 // More than one 128 KiB block, for a file, and less than a pipe holds, for a pipe.
 const std::string kManyBlocks = Repeat("Zebra-123 xyz\n", 12000);
@@ -450,9 +451,9 @@ const std::vector<Case> kCases = {
         .Args({"-e", "@in", "/nonexistent", "/", "@in"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "simple_encryption: /: Is a directory\n"),
-    Case("a missing file alone, with a line feed in its name", "", "", 1)
-        .Args({"-e", "no\nsuch"})
-        .Err("simple_encryption: 'no'$'\\n''such': No such file or directory\n"),
+    Case("a missing file alone, with control characters in its name", "", "", 1)
+        .Args({"-e", "no\a\nsu\1ch\r"})
+        .Err("simple_encryption: 'no'$'\\a\\n''su'$'\\001''ch'$'\\r': No such file or directory\n"),
     // A filter that read standard input only once would stop at the first block.
     Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted).Args({"-e"}),
     // `>>` onto its own input would read back what it writes, and fill the disk.
@@ -513,6 +514,9 @@ const std::vector<Case> kCases = {
          std::string(131070, '\0') + "The enemy attacks at dawn\n")
         .Args({"-d", "--guess"}),
     Case("a letterless guessed decryption to a full disk", "123\n", "", 1, "", "/dev/full")
+        .Args({"-d", "--guess"})
+        .Err("simple_encryption: write error: No space left on device\n"),
+    Case("a guessed decryption to a full disk", kEnemy, "", 1, "", "/dev/full")
         .Args({"-d", "--guess"})
         .Err("simple_encryption: write error: No space left on device\n"),
     Case("text that no shift makes English", kNoCaesar, "", 1)
