@@ -2,11 +2,11 @@
 // would, though no file system does so on demand: SIMPLE_ENCRYPTION_FAULT names the fault.
 // Preloaded into the program with LD_PRELOAD, on Linux only.
 #include <dlfcn.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
