@@ -18,7 +18,7 @@ struct Options {
   };
   Mode mode = Mode::kSession;
   int shift = 3;
-  std::string output;              // -o, for the filters; empty for standard output
+  std::string output = "-";        // -o, for the filters; "-" for standard output
   std::vector<std::string> files;  // operands, for the filters
 };
 

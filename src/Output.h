@@ -12,7 +12,7 @@
 // files, such as /dev/null or a pipe, are written directly. Every failure is reported, once.
 class Output {
  public:
-  // `fileName` "-" or empty stands for standard output.
+  // `fileName` "-" stands for standard output.
   explicit Output(std::string fileName);
   // Removes the new file unless Finish put it in place.
   ~Output();
@@ -33,7 +33,7 @@ class Output {
   bool Finish(bool succeeded);
 
  private:
-  [[nodiscard]] bool ToStandardOutput() const { return name.empty() || name == "-"; }
+  [[nodiscard]] bool ToStandardOutput() const { return name == "-"; }
   bool Fail(int errnum);
   bool Replace();
   void Discard();
