@@ -159,10 +159,11 @@ bool Output::Open() {
     fileToRemove = temporary.c_str();
   }
   // The owner first, since changing it clears the set-ID bits. A user may give a file to a group
-  // of their own but to no other user, and then the group alone is kept.
-  if (exists && fchown(fd, status.st_uid, status.st_gid) != 0) {
-    static_cast<void>(fchown(fd, static_cast<uid_t>(-1), status.st_gid));
-  }
+  // of their own but to no other user, and then the group alone is kept; where neither can be,
+  // the new file is the user's own.
+  [[maybe_unused]] const bool ownerKept =
+      exists && (fchown(fd, status.st_uid, status.st_gid) == 0 ||
+                 fchown(fd, static_cast<uid_t>(-1), status.st_gid) == 0);
   // A new file gets what a shell redirection would give it. Where the file system has no modes to
   // set, the file keeps mkstemp's 0600, which gives nothing away.
   const mode_t mask = umask(0);
