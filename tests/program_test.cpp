@@ -406,8 +406,11 @@ const std::vector<Case> kCases = {
     Case("encrypting a file", "quit\r\n" + kAllBytes, "txlw\r\n" + kAllBytesEncrypted)
         .Args({"-e", "@in"}),
     Case("decrypting standard input", kAllBytesEncrypted, kAllBytes).Args({"-ds3"}),
+    Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help"}).Start(),
     // Help acts where it is read, as in the core utilities.
-    Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help", "--bogus"}).Start(),
+    Case("help before a bad option", "", "Usage: simple_encryption [-s N]\n")
+        .Args({"--help", "--bogus"})
+        .Start(),
     Case("version", "",
          "simple_encryption " SIMPLE_ENCRYPTION_VERSION
          "\nCopyright (C) 2026 The simple_encryption authors.\n"
@@ -418,8 +421,9 @@ const std::vector<Case> kCases = {
     // A sign the parser must skip, and not take for part of the number.
     Case("a shift with a plus sign", "abc", "def").Args({"-e", "-s", "+3"}),
     UsageError("an unknown option", {"-e", "--bogus"}, "unrecognized option '--bogus'"),
+    UsageError("a shift that is not a number", {"-s", "3x"}, "invalid shift: '3x'"),
     // The first invalid shift is the error, whatever follows it.
-    UsageError("a shift that is not a number", {"-e", "-s", "3x", "-s", "4"},
+    UsageError("a valid shift after an invalid one", {"-e", "-s", "3x", "-s", "4"},
                "invalid shift: '3x'"),
     // Control characters in a message are quoted, so that it stays on one line.
     UsageError("a shift with a line feed", {"-s", "1\n2"}, "invalid shift: '1'$'\\n''2'"),
