@@ -139,25 +139,20 @@ bool Output::Open() {
   }
 #ifdef _WIN32
   target = name;
+#else
+  target = FollowLinks(name);
+  // Held until the handler knows the new file's name, so that no signal can leave it behind.
+  const EndingSignalsHeld held;
+  CatchEndingSignals();
+#endif
   temporary = Folder(target) + ".simple_encryption-XXXXXX";
   fd = mkstemp(temporary.data());
   if (fd < 0) {
     temporary.clear();
     return Fail(errno);
   }
-#else
-  target = FollowLinks(name);
-  temporary = Folder(target) + ".simple_encryption-XXXXXX";
-  {
-    const EndingSignalsHeld held;
-    CatchEndingSignals();
-    fd = mkstemp(temporary.data());
-    if (fd < 0) {
-      temporary.clear();
-      return Fail(errno);
-    }
-    fileToRemove = temporary.c_str();
-  }
+#ifndef _WIN32
+  fileToRemove = temporary.c_str();
   // The owner first, since changing it clears the set-ID bits. A user may give a file to a group
   // of their own but to no other user, and then the group alone is kept; where neither can be,
   // the new file is the user's own.
