@@ -60,6 +60,8 @@ void Sample::FirstLine::Add(const char* data, std::size_t size) {
     if (data[i] == '\n') {
       done = hasLetter;
       if (!done) line.clear();
+      // A line of a CR LF file ends at its CR, which would only be noise at the end of a preview.
+      if (done && !line.empty() && line.back() == '\r') line.pop_back();
     } else if (line.size() < kBytes) {
       line += data[i];
       hasLetter =

@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "Quote.h"
+#include "Diagnostics.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -33,13 +32,14 @@ const std::string kStandardInput = "-";
 
 }  // namespace
 
-void Report(const std::string& what, int errnum) {
-  std::string line = "simple_encryption: " + what;
-  if (errnum != 0) line += std::string(": ") + std::strerror(errnum);
-  line += '\n';
-  // One write, so that the line is not interleaved with another process's message. There is
-  // nowhere left to report a failure of it.
-  static_cast<void>(WriteAll(STDERR_FILENO, line.data(), line.size()));
+void OpenClosedStandardDescriptors() {
+#ifndef _WIN32
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    // The lowest free descriptor is this one, since the lower ones are open by now.
+    static_cast<void>(open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY));
+  }
+#endif
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -137,7 +137,9 @@ bool InputFiles::IsOutput(int file) const {
 #else
   struct stat in {};
   struct stat out {};
+  // As cat decides: a file truncated by `>` has nothing left to read, and is harmless.
   return fstat(output, &out) == 0 && S_ISREG(out.st_mode) && fstat(file, &in) == 0 &&
-         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+         in.st_dev == out.st_dev && in.st_ino == out.st_ino &&
+         lseek(file, 0, SEEK_CUR) < in.st_size;
 #endif
 }

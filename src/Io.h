@@ -8,9 +8,10 @@
 // The program's side of the operating system: files, standard streams and messages, through the
 // POSIX calls that MinGW-w64 has too.
 
-// Writes one line to standard error: the program's name, `what`, and the reason `errnum` stands
-// for when it is not 0.
-void Report(const std::string& what, int errnum = 0);
+// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed, so that no file the program
+// opens later takes its place, and a message or the output cannot land in it. Standard input is
+// opened for writing and the others for reading, so that using them fails as it would have.
+void OpenClosedStandardDescriptors();
 
 // Writes all `size` bytes to `fd`. Returns false if it could not, with errno set to the reason.
 bool WriteAll(int fd, const char* data, std::size_t size);
@@ -25,7 +26,7 @@ void UseBinaryStandardStreams();
 
 // The named files, "-" standing for standard input, as does an empty list, each opened in turn.
 // A file that cannot be opened or read is reported, and so is one that is the regular file open
-// at `outputFd`: reading what is being appended to it would never end.
+// at `outputFd` and has more to read: it would read back what is written to it, and never end.
 class InputFiles {
  public:
   InputFiles(std::vector<std::string> fileNames, int outputFd);

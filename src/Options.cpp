@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "Quote.h"
+#include "Diagnostics.h"
 
 namespace {
 

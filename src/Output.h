@@ -6,10 +6,11 @@
 
 // Where a filter writes: standard output, or a named file. A named regular file is written as a
 // new file in its folder, which replaces it only once everything has been written and flushed
-// to disk, so that a failure at any step, or an end by SIGINT, SIGTERM or SIGHUP, leaves it as it
-// was, and leaves no new file behind. The new file gets the old one's permission bits, and its
-// owner and group where the user may set them; a symbolic link is followed, and stays. Other
-// files, such as /dev/null or a pipe, are written directly. Every failure is reported, once.
+// to disk, so that a failure at any step, or an end by any signal that can be caught, leaves it
+// as it was, and leaves no new file behind. The new file gets the old one's permission bits, and
+// its owner and group where the user may set them; a symbolic link is followed, and stays. Other
+// files, such as /dev/null or a pipe, and names of the program's own descriptors, such as
+// /dev/stdout, are written directly. Every failure is reported, once.
 class Output {
  public:
   // `fileName` "-" stands for standard output.
@@ -33,14 +34,16 @@ class Output {
   bool Finish(bool succeeded);
 
  private:
-  [[nodiscard]] bool ToStandardOutput() const { return name == "-"; }
   bool Fail(int errnum);
+  bool CreateBeside(const std::string& file);
   bool Replace();
   void Discard();
 
   std::string name;
-  std::string temporary;  // the new file while it exists, or empty
-  std::string target;     // the file it replaces, links followed
+  bool standardOutput;
+  bool ownDescriptor = false;  // a descriptor the program was given, written as it is
+  std::string temporary;       // the new file while it exists, or empty
+  std::string target;          // the file it replaces, links followed
   int fd = -1;
 };
 

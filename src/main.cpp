@@ -9,11 +9,11 @@
 #include <new>
 #include <string>
 
+#include "Diagnostics.h"
 #include "Filter.h"
 #include "Io.h"
 #include "Options.h"
 #include "Output.h"
-#include "Quote.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 
@@ -243,6 +243,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  OpenClosedStandardDescriptors();
+  UseLocaleForMessages();
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

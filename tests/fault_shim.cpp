@@ -53,10 +53,11 @@ ssize_t write(int fd, const void* data, std::size_t size) {
 }
 
 // Every other read is interrupted, and none gives more than a few hundred bytes; or the program
-// is sent SIGTERM while it waits for input.
+// is sent SIGTERM or SIGQUIT while it waits for input.
 // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): as for write
 ssize_t read(int fd, void* data, std::size_t size) {
   if (Injected("sigterm")) kill(getpid(), SIGTERM);
+  if (Injected("sigquit")) kill(getpid(), SIGQUIT);
   if (Injected("eintr")) {
     static bool interrupt = false;
     interrupt = !interrupt;

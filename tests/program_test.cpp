@@ -70,6 +70,8 @@ const std::string kInputNeverEnds = "<pipe held open>";
 const std::string kInputPipe = "<pipe>";
 // Standard output appended to the file holding the input, as `>>` does.
 const std::string kAppendToInput = "<append to @in>";
+// Standard input or output closed, as `<&-` and `>&-` do.
+const std::string kClosed = "<closed>";
 
 // Long enough for Valgrind or an emulator; a program that waits for input never gets there.
 constexpr auto kDeadline = std::chrono::seconds(30);
@@ -98,6 +100,7 @@ struct Outcome {
   std::string dir;        // the folder the run had to itself, for "@in" in the expectations
   std::string file;       // what "@in" holds after the run
   mode_t mode = 0;        // and its permission bits
+  mode_t newMode = 0;     // those of "@new", if the run made it
   bool linkKept = false;  // whether "@link" is still a symbolic link to it
   std::string leftovers;  // names of files the program left in the folder
 };
@@ -150,6 +153,17 @@ struct Case {
     startOnly = true;
     return *this;
   }
+  // Runs the program under this umask; "@new" must then have these permission bits.
+  Case& NewFileMode(mode_t mask, mode_t bits) {
+    umask = mask;
+    newMode = bits;
+    return *this;
+  }
+  // Runs the program with standard error closed.
+  Case& ErrClosed() {
+    errClosed = true;
+    return *this;
+  }
   std::string name;
   std::string input;
   std::string expectedOut;  // after the demonstration, the heading and the first prompt
@@ -165,14 +179,18 @@ struct Case {
   mode_t mode = 0;
   std::string fault;
   bool startOnly = false;
+  mode_t umask = 022;
+  mode_t newMode = 0;
+  bool errClosed = false;
 };
 
-// "@second" holds this, beside "@in" holding the row's input, and "@link" pointing to "@in".
+// "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
+// "@abs" too, by its absolute path. "@new" is left for the program to make.
 const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
 
 // The expectation with the placeholders for the run's files filled in.
 std::string Expand(std::string text, const std::string& dir) {
-  for (const char* name : {"in", "second", "link"}) {
+  for (const char* name : {"in", "second", "link", "abs", "new"}) {
     const std::string placeholder = std::string("@") + name;
     for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::string::npos;) {
       text.replace(at, placeholder.size(), dir + name);
@@ -206,10 +224,14 @@ Outcome RunProgram(const Case& c) {
   }
   if (c.mode != 0) chmod((dir + "in").c_str(), c.mode);
   std::ofstream(dir + "second", std::ios::binary) << kSecond;
-  static_cast<void>(symlink("in", (dir + "link").c_str()));
+  if (symlink("in", (dir + "link").c_str()) != 0 ||
+      symlink((dir + "in").c_str(), (dir + "abs").c_str()) != 0) {
+    ADD_FAILURE() << "cannot make the links in " << dir;
+  }
   if (inPath.empty()) inPath = dir + "in";
   const bool captureOut = outPath.empty();
   if (captureOut) outPath = dir + "out";
+  if (outPath == "@in") outPath = dir + "in";
   const std::string errPath = dir + "err";
   std::array<int, 2> heldPipe = {-1, -1};
 
@@ -232,17 +254,25 @@ Outcome RunProgram(const Case& c) {
   posix_spawn_file_actions_init(&actions);
   if (pipeIn) {
     posix_spawn_file_actions_adddup2(&actions, heldPipe[0], 0);
+  } else if (inPath == kClosed) {
+    posix_spawn_file_actions_addclose(&actions, 0);
   } else {
     posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
   }
   if (outPath == kAppendToInput) {
     posix_spawn_file_actions_addopen(&actions, 1, (dir + "in").c_str(), O_WRONLY | O_APPEND, 0);
+  } else if (outPath == kClosed) {
+    posix_spawn_file_actions_addclose(&actions, 1);
   } else {
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
   }
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
+  if (c.errClosed) {
+    posix_spawn_file_actions_addclose(&actions, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  }
   std::vector<std::string> words = LauncherWords();
   if (c.addressSpace > 0) words = {"prlimit", "--as=" + std::to_string(c.addressSpace), "--"};
   words.emplace_back(SIMPLE_ENCRYPTION_EXE);
@@ -256,9 +286,11 @@ Outcome RunProgram(const Case& c) {
   std::vector<std::string> environment;
 #ifdef SIMPLE_ENCRYPTION_FAULT_SHIM
   // AddressSanitizer wants to come first among the preloaded libraries, and need not.
+  // By its bare name, since LD_PRELOAD splits its list at spaces, and the path may hold one.
   if (!c.fault.empty()) {
-    environment = {"LD_PRELOAD=" SIMPLE_ENCRYPTION_FAULT_SHIM, "SIMPLE_ENCRYPTION_FAULT=" + c.fault,
-                   "ASAN_OPTIONS=verify_asan_link_order=0"};
+    environment = {"LD_PRELOAD=" SIMPLE_ENCRYPTION_FAULT_SHIM,
+                   "LD_LIBRARY_PATH=" SIMPLE_ENCRYPTION_FAULT_SHIM_DIR,
+                   "SIMPLE_ENCRYPTION_FAULT=" + c.fault, "ASAN_OPTIONS=verify_asan_link_order=0"};
   }
 #endif
   std::vector<char*> envp;
@@ -267,7 +299,11 @@ Outcome RunProgram(const Case& c) {
   envp.push_back(nullptr);
   pid_t pid = 0;
   // The child inherits the limit and the ignored SIGXFSZ, so that a write past the limit fails
-  // with EFBIG instead of killing it. Both are restored at once: the test writes files too.
+  // with EFBIG instead of killing it, and the umask. All are restored at once: the test writes
+  // files too. No core files from the rows that end the program by a signal.
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  const mode_t savedMask = umask(c.umask);
   rlimit savedLimit{};
   getrlimit(RLIMIT_FSIZE, &savedLimit);
   const auto savedHandler = std::signal(SIGXFSZ, outputLimit > 0 ? SIG_IGN : SIG_DFL);
@@ -278,6 +314,7 @@ Outcome RunProgram(const Case& c) {
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   setrlimit(RLIMIT_FSIZE, &savedLimit);
   static_cast<void>(std::signal(SIGXFSZ, savedHandler));
+  umask(savedMask);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) {
     run.status = WaitWithDeadline(pid);
@@ -292,10 +329,13 @@ Outcome RunProgram(const Case& c) {
   run.file = ReadFile(dir + "in");
   namespace fs = std::filesystem;
   run.mode = static_cast<mode_t>(fs::status(dir + "in").permissions());
+  if (fs::exists(dir + "new"))
+    run.newMode = static_cast<mode_t>(fs::status(dir + "new").permissions());
   run.linkKept = fs::is_symlink(dir + "link") && fs::read_symlink(dir + "link") == "in";
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename();
-    if (name != "in" && name != "second" && name != "link" && name != "out" && name != "err") {
+    if (name != "in" && name != "second" && name != "link" && name != "abs" && name != "new" &&
+        name != "out" && name != "err") {
       run.leftovers += name + " ";
     }
   }
@@ -341,6 +381,12 @@ Case FailedReplacement(const char* call) {
       .Fault(call)
       .Err("simple_encryption: @in: Input/output error\n")
       .File("Khoor");
+}
+
+Case MissingFile(const std::string& holding, const std::string& name, const std::string& quoted) {
+  return Case("a missing file whose name holds " + holding, "", "", 1)
+      .Args({"-e", name})
+      .Err("simple_encryption: " + quoted + ": No such file or directory\n");
 }
 
 const std::string kTryHelp = "Try 'simple_encryption --help' for more information.\n";
@@ -458,19 +504,62 @@ const std::vector<Case> kCases = {
     Case("a missing file alone, with control characters in its name", "", "", 1)
         .Args({"-e", "no\a\nsu\1ch\r"})
         .Err("simple_encryption: 'no'$'\\a\\n''su'$'\\001''ch'$'\\r': No such file or directory\n"),
+    // Quoted as cat quotes them, byte for byte, in the C locale.
+    MissingFile("a space", "a b", "'a b'"),
+    MissingFile("a quote", "it's", "\"it's\""),
+    MissingFile("a tab", "a\tb", "'a'$'\\t''b'"),
+    MissingFile("a line feed", "a\nb", "'a'$'\\n''b'"),
+    MissingFile("0x9B", "\x9B", "''$'\\233'"),
+    MissingFile("invalid UTF-8", "\xFF\xFE", "''$'\\377\\376'"),
+    MissingFile("UTF-8", "caf\xC3\xA9", "'caf'$'\\303\\251'"),
+    MissingFile("nothing", "", "''"),
     // A filter that read standard input only once would stop at the first block.
     Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted).Args({"-e"}),
-    // `>>` onto its own input would read back what it writes, and fill the disk.
+    // `>>` onto its own input would read back what it writes, and fill the disk ...
     Case("appending to its own input", "Khoor", "", 1, "", kAppendToInput)
         .Args({"-e", "-"})
         .Err("simple_encryption: -: input file is output file\n")
         .File("Khoor"),
+    // ... but a file that `>` has emptied has nothing to read back, as cat knows.
+    Case("an input that is the emptied output", "Khoor", "", 0, "", "@in")
+        .Args({"-e", "@in"})
+        .File(""),
+    Case("the emptied output, then another input", "Khoor", "", 0, "", "@in")
+        .Args({"-e", "-s", "0", "@in", "@second"})
+        .File(kSecond),
+    // A closed descriptor must fail as itself, and not be taken by a file the program opens.
+    Case("standard input closed", "Khoor", "", 1, kClosed)
+        .Args({"-d", "-o", "@in"})
+        .Err("simple_encryption: read error: Bad file descriptor\n")
+        .File("Khoor"),
+    Case("standard output closed", "Khoor", "", 1, "", kClosed)
+        .Args({"-d", "@in"})
+        .Err("simple_encryption: write error: Bad file descriptor\n"),
+    Case("standard error closed, with a note to give", "Khoor\n", "")
+        .Args({"-d", "--guess", "-o", "@in", "@in"})
+        .ErrClosed()
+        .File("Hello\n"),
 
     // ---- Writing a file with -o: replaced only when everything went well
     // In place, the mode kept, and the symbolic link too, not replaced by a file.
     Case("decrypting a file in place", "Khoor, zruog!", "")
         .Args({"-d", "-o", "@link", "@link"})
         .File("Hello, world!", 0640),
+    Case("decrypting in place through an absolute link", "Khoor", "")
+        .Args({"-d", "-o", "@abs", "@abs"})
+        .File("Hello"),
+    // Made as a redirection makes a file, not with the new file's own 0600.
+    Case("a new file under a umask of 027", "Khoor", "")
+        .Args({"-d", "-o", "@new", "@in"})
+        .NewFileMode(027, 0640),
+    // Written through the caller's descriptor, which must go on writing to the same file.
+    Case("-o /dev/stdout appending to a file", "start\n", "", 0, "", kAppendToInput)
+        .Args({"-e", "-o", "/dev/stdout", "@second"})
+        .File("start\nJxu uduco qjjqsai qj tqmd\n"),
+    Case("a folder where no file can be made", "", "", 1)
+        .Args({"-e", "-o", "/nonexistent/f"})
+        .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
+             "directory\n"),
     Case("a failing input leaves the file as it was", "Khoor", "", 1)
         .Args({"-d", "-o", "@in", "@in", "/nonexistent"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n")
@@ -483,6 +572,11 @@ const std::vector<Case> kCases = {
          kInputNeverEnds)
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigterm")
+        .File("Khoor"),
+    Case("SIGQUIT while input is coming leaves the file as it was", "Khoor", "", 128 + SIGQUIT,
+         kInputNeverEnds)
+        .Args({"-d", "-o", "@in", "-"})
+        .Fault("sigquit")
         .File("Khoor"),
     FailedReplacement("fsync"),
     FailedReplacement("rename"),
@@ -547,6 +641,7 @@ const std::vector<Case> kCases = {
         "2\t0.0%\tUif^Ifofnz^[[31k")
         .Args({"--list", "@in", "@second"})
         .Start(),
+    Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.7%\tThe enemy\n").Args({"--list"}).Start(),
 };
 
 class Transcript : public ::testing::TestWithParam<Case> {};
@@ -557,6 +652,8 @@ TEST_P(Transcript, MatchesByteForByte) {
   if (c.addressSpace > 0) GTEST_SKIP() << "AddressSanitizer reserves more address space";
 #endif
   if (c.addressSpace > 0 && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
+  // Valgrind will not start without a standard error of its own.
+  if (c.errClosed && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
 #ifndef SIMPLE_ENCRYPTION_FAULT_SHIM
   if (!c.fault.empty()) GTEST_SKIP() << "no fault shim in this build";
 #endif
@@ -570,6 +667,9 @@ TEST_P(Transcript, MatchesByteForByte) {
   }
   if (c.mode != 0) {
     EXPECT_EQ(run.mode, c.mode);
+  }
+  if (c.newMode != 0) {
+    EXPECT_EQ(run.newMode, c.newMode) << "the mode of a new file";
   }
   if (c.outPath.empty()) {
     const std::string whole =

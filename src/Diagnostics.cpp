@@ -1,0 +1,125 @@
+#include "Diagnostics.h"
+
+#include <unistd.h>
+
+#include <clocale>
+#include <cstddef>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "Io.h"
+
+namespace {
+
+// A character of the name: `size` bytes from `begin`, which the locale prints or not.
+struct Character {
+  std::size_t begin;
+  std::size_t size;
+  bool printable;
+};
+
+// Splits `text` into the locale's characters. A byte that starts no valid character is a
+// character of its own that does not print, as is every byte of one the locale cannot show.
+std::vector<Character> Characters(const std::string& text) {
+  std::vector<Character> characters;
+  std::mbstate_t state{};
+  for (std::size_t at = 0; at < text.size();) {
+    wchar_t wide = 0;
+    const std::size_t size = std::mbrtowc(&wide, text.data() + at, text.size() - at, &state);
+    if (size == 0 || size > text.size() - at) {  // an invalid or incomplete sequence, or NUL
+      characters.push_back({at, 1, false});
+      state = std::mbstate_t{};
+      ++at;
+    } else if (std::iswprint(static_cast<std::wint_t>(wide)) != 0) {
+      characters.push_back({at, size, true});
+      at += size;
+    } else {
+      for (std::size_t i = 0; i < size; ++i) characters.push_back({at + i, 1, false});
+      at += size;
+    }
+  }
+  return characters;
+}
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether a shell would read the printable character `c` at `at` in `name` as something else
+// than itself. ':' too, so that a name cannot be mistaken for the end of the message's prefix.
+bool IsSpecial(const std::string& name, char c, std::size_t at) {
+  if (c == '#' || c == '~') return at == 0;  // a comment, or a home folder, only at the start
+  if (c == '{' || c == '}') return name.size() == 1;
+  return std::strchr(" !\"$&'()*;<=>?[\\^`|:", c) != nullptr;
+}
+
+// Whether `c` reads as itself between double quotes, in a shell as in C.
+bool SafeInDoubleQuotes(const std::string& name, const Character& c) {
+  const char first = name[c.begin];
+  if (c.size > 1) return c.printable;
+  if (first == '#' || first == '~') return c.begin == 0;
+  return c.printable && (IsAsciiAlnum(first) || std::strchr("%+,-./:@]_ '", first) != nullptr);
+}
+
+std::string Escaped(unsigned char byte) {
+  // \a is 7, and the others follow it in this order.
+  if (byte >= 7 && byte <= 13) return std::string("\\") + "abtnvfr"[byte - 7];
+  return {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + ((byte >> 3) & 7)),
+          static_cast<char>('0' + (byte & 7))};
+}
+
+std::string ShellQuoted(const std::string& name, bool always) {
+  const std::vector<Character> characters = Characters(name);
+  bool special = name.empty();
+  bool allSafeInDoubleQuotes = true;
+  for (const Character& c : characters) {
+    special = special || !c.printable || (c.size == 1 && IsSpecial(name, name[c.begin], c.begin));
+    allSafeInDoubleQuotes = allSafeInDoubleQuotes && SafeInDoubleQuotes(name, c);
+  }
+  if (!always && !special) return name;
+  // "it's" reads better than 'it'\''s'.
+  if (allSafeInDoubleQuotes && name.find('\'') != std::string::npos) return '"' + name + '"';
+  // Printable runs in '...', with each quote as '\'', and runs of the rest in $'...'.
+  std::string quoted = "'";
+  bool escaping = false;
+  for (const Character& c : characters) {
+    if (!c.printable) {
+      if (!escaping) quoted += "'$'";
+      escaping = true;
+      quoted += Escaped(static_cast<unsigned char>(name[c.begin]));
+    } else if (name[c.begin] == '\'') {
+      quoted += "'\\''";
+      escaping = false;
+    } else {
+      if (escaping) quoted += "''";
+      escaping = false;
+      quoted.append(name, c.begin, c.size);
+    }
+  }
+  return quoted + '\'';
+}
+
+}  // namespace
+
+void Report(const std::string& what, int errnum) {
+  std::string line = "simple_encryption: " + what;
+  if (errnum != 0) line += std::string(": ") + std::strerror(errnum);
+  line += '\n';
+  // One write, so that the line is not interleaved with another process's message. There is
+  // nowhere left to report a failure of it.
+  static_cast<void>(WriteAll(STDERR_FILENO, line.data(), line.size()));
+}
+
+std::string QuoteName(const std::string& name) { return ShellQuoted(name, false); }
+
+std::string Quote(const std::string& text) { return ShellQuoted(text, true); }
+
+void UseLocaleForMessages() {
+  static_cast<void>(std::setlocale(LC_CTYPE, ""));
+#ifdef LC_MESSAGES
+  static_cast<void>(std::setlocale(LC_MESSAGES, ""));
+#endif
+}
