@@ -144,9 +144,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
 
 std::string HelpText() {
   return R"(Usage: simple_encryption [-s N]
-  or:  simple_encryption -e|-d [-s N] [-o OUTPUT] [FILE]...
-  or:  simple_encryption --guess [-d] [-o OUTPUT] [FILE]...
-  or:  simple_encryption --list [-o OUTPUT] [FILE]...
+  or:  simple_encryption -e|-d [-s N] [-o FILE] [FILE]...
+  or:  simple_encryption --guess [-d] [-o FILE] [FILE]...
+  or:  simple_encryption --list [-o FILE] [FILE]...
 Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
 
 With no -e, -d, --guess or --list, encrypt and decrypt a built-in sentence,
@@ -160,8 +160,8 @@ then each line typed, until a line is 'quit' or 'exit'.
                          text of each FILE; with -d, decrypt each with it
   -l, --list           print all 26 shifts of each FILE, most likely first,
                          with their probabilities and a preview
-  -o, --output=OUTPUT  write to OUTPUT instead of standard output, replacing
-                         it only once all went well; it may be a FILE too
+  -o, --output=FILE    write to FILE instead of standard output, replacing it
+                         only once all went well; it may be an input too
   -h, --help           display this help and exit
       --version        output version information and exit
 
