@@ -151,11 +151,14 @@ int CreateNewFile(const std::string& path) {
 void KeepOwnerAndMode(int fd, const struct stat& old) {
   // The owner first, since changing it clears the set-ID bits. A user may give a file to a group
   // of their own but to no other user, and then the group alone is kept; where neither can be,
-  // the new file is the user's own, and loses any set-ID bits.
-  if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-    static_cast<void>(fchown(fd, static_cast<uid_t>(-1), old.st_gid));
-  }
-  static_cast<void>(fchmod(fd, old.st_mode & 07777));
+  // the new file is the user's own.
+  const bool ownerKept = fchown(fd, old.st_uid, old.st_gid) == 0;
+  [[maybe_unused]] const bool groupKept =
+      ownerKept || fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+  // A set-ID bit on a file that now belongs to someone else would hand that user's rights to
+  // whoever runs it.
+  const mode_t setId = ownerKept ? 0 : S_ISUID | S_ISGID;
+  static_cast<void>(fchmod(fd, old.st_mode & 07777 & ~setId));
 }
 
 bool FlushToDisk(int fd) { return fsync(fd) == 0; }
