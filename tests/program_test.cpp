@@ -164,6 +164,11 @@ struct Case {
     errClosed = true;
     return *this;
   }
+  // Makes the row one of those that the developer build also runs under Valgrind.
+  Case& Representative() {
+    representative = true;
+    return *this;
+  }
   std::string name;
   std::string input;
   std::string expectedOut;  // after the demonstration, the heading and the first prompt
@@ -182,6 +187,7 @@ struct Case {
   mode_t umask = 022;
   mode_t newMode = 0;
   bool errClosed = false;
+  bool representative = false;
 };
 
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
@@ -411,14 +417,16 @@ const std::vector<Case> kCases = {
     {"blank and padded lines", "\n\t a \t\nexit\n",
      Block("", "") + Block("\t a \t", "\t d \t") + kGoodbye},
     // NUL must not end the line, and high bytes must not be taken for letters.
-    {"binary line", "a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s,
-     Block("a\0b\x7F\x80\xC3\xA9\xFF"s
-           "Z@[`{",
-           "d\0e\x7F\x80\xC3\xA9\xFF"s
-           "C@[`{") +
-         kGoodbye},
-    {"line longer than any stream buffer", kLongLine + "\nquit\n",
-     Block(kLongLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye},
+    Case("binary line", "a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s,
+         Block("a\0b\x7F\x80\xC3\xA9\xFF"s
+               "Z@[`{",
+               "d\0e\x7F\x80\xC3\xA9\xFF"s
+               "C@[`{") +
+             kGoodbye)
+        .Representative(),
+    Case("line longer than any stream buffer", kLongLine + "\nquit\n",
+         Block(kLongLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye)
+        .Representative(),
     // End of input must end the program as quit does, not repeat the last pass forever.
     {"last line without a line feed", "abc", Block("abc", "def") + kGoodbye},
     {"quit without a line feed", "quit", kGoodbye},
@@ -430,6 +438,7 @@ const std::vector<Case> kCases = {
     // line fails ...
     Case("disk full in Goodbye", "abc\nquit\n", Block("abc", "def") + kGoodbye, 1, "", "",
          LimitBeforeEnd(Block("abc", "def") + kGoodbye, 4))
+        .Representative()
         .Err("simple_encryption: write error: File too large\n"),
     // ... nor leave the program waiting for input after the output has already failed.
     Case("standard output is full, input never ends", "", "", 1, kInputNeverEnds, "/dev/full")
@@ -450,6 +459,7 @@ const std::vector<Case> kCases = {
         .Args({"--shift=-27"}),
     // Nothing but the bytes: no labels, no end at "quit", no line feed added, NUL and CR kept.
     Case("encrypting a file", "quit\r\n" + kAllBytes, "txlw\r\n" + kAllBytesEncrypted)
+        .Representative()
         .Args({"-e", "@in"}),
     Case("decrypting standard input", kAllBytesEncrypted, kAllBytes).Args({"-ds3"}),
     Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help"}).Start(),
@@ -498,10 +508,12 @@ const std::vector<Case> kCases = {
         .Err("simple_encryption: write error: No space left on device\n"),
     // Named and skipped, as cat does, and the good files still written.
     Case("files that cannot be read among good ones", "Zebra", "CheudCheud", 1)
+        .Representative()
         .Args({"-e", "@in", "/nonexistent", "/", "@in"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "simple_encryption: /: Is a directory\n"),
     Case("a missing file alone, with control characters in its name", "", "", 1)
+        .Representative()
         .Args({"-e", "no\a\nsu\1ch\r"})
         .Err("simple_encryption: 'no'$'\\a\\n''su'$'\\001''ch'$'\\r': No such file or directory\n"),
     // Quoted as cat quotes them, byte for byte, in the C locale.
@@ -514,7 +526,9 @@ const std::vector<Case> kCases = {
     MissingFile("UTF-8", "caf\xC3\xA9", "'caf'$'\\303\\251'"),
     MissingFile("nothing", "", "''"),
     // A filter that read standard input only once would stop at the first block.
-    Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted).Args({"-e"}),
+    Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted)
+        .Representative()
+        .Args({"-e"}),
     // `>>` onto its own input would read back what it writes, and fill the disk ...
     Case("appending to its own input", "Khoor", "", 1, "", kAppendToInput)
         .Args({"-e", "-"})
@@ -529,6 +543,7 @@ const std::vector<Case> kCases = {
         .File(kSecond),
     // A closed descriptor must fail as itself, and not be taken by a file the program opens.
     Case("standard input closed", "Khoor", "", 1, kClosed)
+        .Representative()
         .Args({"-d", "-o", "@in"})
         .Err("simple_encryption: read error: Bad file descriptor\n")
         .File("Khoor"),
@@ -543,6 +558,7 @@ const std::vector<Case> kCases = {
     // ---- Writing a file with -o: replaced only when everything went well
     // In place, the mode kept, and the symbolic link too, not replaced by a file.
     Case("decrypting a file in place", "Khoor, zruog!", "")
+        .Representative()
         .Args({"-d", "-o", "@link", "@link"})
         .File("Hello, world!", 0640),
     Case("decrypting in place through an absolute link", "Khoor", "")
@@ -565,11 +581,13 @@ const std::vector<Case> kCases = {
         .Err("simple_encryption: /nonexistent: No such file or directory\n")
         .File("Khoor"),
     Case("a full disk leaves the file as it was", kLongKhoor, "", 1, "", "", 100)
+        .Representative()
         .Args({"-d", "-o", "@in", "@in"})
         .Err("simple_encryption: @in: File too large\n")
         .File(kLongKhoor),
     Case("SIGTERM while input is coming leaves the file as it was", "Khoor", "", 128 + SIGTERM,
          kInputNeverEnds)
+        .Representative()
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigterm")
         .File("Khoor"),
@@ -584,6 +602,7 @@ const std::vector<Case> kCases = {
 
     // ---- Faults that no file system gives on demand
     Case("a failed close of standard output", "Khoor", "Hello", 1)
+        .Representative()
         .Args({"-d"})
         .Fault("close")
         .Err("simple_encryption: write error: Input/output error\n"),
@@ -610,6 +629,7 @@ const std::vector<Case> kCases = {
     // Letters gathered across blocks: the first block holds only "Wk".
     Case("a guess from past the first block", std::string(131070, '\0') + kEnemy,
          std::string(131070, '\0') + "The enemy attacks at dawn\n")
+        .Representative()
         .Args({"-d", "--guess"}),
     Case("a letterless guessed decryption to a full disk", "123\n", "", 1, "", "/dev/full")
         .Args({"-d", "--guess"})
@@ -626,12 +646,14 @@ const std::vector<Case> kCases = {
     // Each file a message of its own, and every operand opened, past the guess's prefix too; a
     // read error is a file's one message, not followed by "no letters".
     Case("a guess for each file", kEnemy, "3  @in\n13  @second\n", 1)
+        .Representative()
         .Args({"--guess", "@in", "@second", "/nonexistent", "/"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "simple_encryption: /: Is a directory\n"),
     // A file without letters decrypts to itself under every shift, and needs no guess.
     Case("each file decrypted with its own guess", kEnemy,
          "The enemy attacks at dawn\nThe enemy attacks at dawn\n")
+        .Representative()
         .Args({"-d", "--guess", "@in", "/dev/null", "@second"}),
     // Tabs and escape bytes shown, not sent to the terminal, and the line cut to fit.
     Case(
@@ -639,6 +661,7 @@ const std::vector<Case> kCases = {
         "Wkh\thqhpb\x1b[31m dwwdfnv dw gdzq, dqg wkh fdvwoh pxvw krog xqwlo wkh uholhi\n",
         "==> @in <==\n3\t100.0%\tThe^Ienemy^[[31j attacks at dawn, and the castle must hold until\n"
         "2\t0.0%\tUif^Ifofnz^[[31k")
+        .Representative()
         .Args({"--list", "@in", "@second"})
         .Start(),
     Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.7%\tThe enemy\n").Args({"--list"}).Start(),
@@ -685,6 +708,23 @@ TEST_P(Transcript, MatchesByteForByte) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Program, Transcript, ::testing::ValuesIn(kCases));
+// The row's name in the letters and underscores that GoogleTest takes, and that a filter can pick
+// the representative rows by.
+std::string RowName(const ::testing::TestParamInfo<Case>& row) {
+  std::string name;
+  for (const char c : row.param.name) {
+    const bool alphanumeric =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (alphanumeric) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  if (!name.empty() && name.back() == '_') name.pop_back();
+  return name + (row.param.representative ? "_representative" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, Transcript, ::testing::ValuesIn(kCases), RowName);
 
 }  // namespace
