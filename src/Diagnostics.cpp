@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstddef>
 #include <cstring>
@@ -113,9 +114,21 @@ void Report(const std::string& what, int errnum) {
   static_cast<void>(WriteAll(STDERR_FILENO, line.data(), line.size()));
 }
 
-std::string QuoteName(const std::string& name) { return ShellQuoted(name, false); }
+// errno is kept, so that a name can be quoted in the same call that reports errno's reason: the
+// order in which a call's arguments are worked out is the compiler's choice.
+std::string QuoteName(const std::string& name) {
+  const int saved = errno;
+  std::string quoted = ShellQuoted(name, false);
+  errno = saved;
+  return quoted;
+}
 
-std::string Quote(const std::string& text) { return ShellQuoted(text, true); }
+std::string Quote(const std::string& text) {
+  const int saved = errno;
+  std::string quoted = ShellQuoted(text, true);
+  errno = saved;
+  return quoted;
+}
 
 void UseLocaleForMessages() {
   static_cast<void>(std::setlocale(LC_CTYPE, ""));
