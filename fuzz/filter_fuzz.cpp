@@ -5,7 +5,7 @@
 // The input, in order: 4 bytes for the shift (any int), 8 bytes that seed the read sizes, and the
 // stream. Built for fuzzing, the filters' block holds 256 bytes and the guess takes 64 letters
 // within 1 KiB, so that short streams cross every bound; replayed in the tests, the bounds are
-// the real ones.
+// the program's own.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -22,6 +22,14 @@
 namespace {
 
 const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+#ifdef SIMPLE_ENCRYPTION_FUZZ_SMALL_BOUNDS
+constexpr ShiftGuesser::Bounds kBounds{64, 1024};
+constexpr std::size_t kBlock = 256;
+#else
+constexpr ShiftGuesser::Bounds kBounds{};
+constexpr std::size_t kBlock = kBlockSize;
+#endif
 
 void Check(bool holds, const char* what) {
   if (!holds) {
@@ -62,8 +70,8 @@ Writer AppendTo(std::string& out) {
   };
 }
 
-// Where the sample must end: after the letter that makes kMaxLetters, or kMaxSpan bytes from the
-// first letter on, or at the end of the stream.
+// Where the sample must end: after the letter that makes the bound of letters, or the bound of
+// bytes from the first letter on, or at the end of the stream.
 std::size_t SampleEnd(const std::string& stream) {
   std::size_t letters = 0;
   std::size_t first = std::string::npos;
@@ -72,8 +80,8 @@ std::size_t SampleEnd(const std::string& stream) {
       if (first == std::string::npos) first = i;
       ++letters;
     }
-    if (letters == ShiftGuesser::kMaxLetters ||
-        (first != std::string::npos && i + 1 - first == ShiftGuesser::kMaxSpan)) {
+    if (letters == kBounds.letters ||
+        (first != std::string::npos && i + 1 - first == kBounds.span)) {
       return i + 1;
     }
   }
@@ -82,7 +90,7 @@ std::size_t SampleEnd(const std::string& stream) {
 
 bool Same(const ShiftGuesser::Ranking& a, const ShiftGuesser::Ranking& b) {
   return a.shifts == b.shifts && a.probabilities == b.probabilities &&
-         a.readsAsEnglish == b.readsAsEnglish;
+         a.noLanguage == b.noLanguage && a.refused == b.refused;
 }
 
 }  // namespace
@@ -95,13 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const SimpleEncryption cipher(shift);
   for (const bool encrypt : {true, false}) {
     std::string out;
-    Check(RotateStream(cipher, encrypt, SplitReader(stream, seed), AppendTo(out)),
+    Check(RotateStream(cipher, encrypt, SplitReader(stream, seed), AppendTo(out), kBlock),
           "a rotation whose writes succeed succeeds");
     Check(out == (encrypt ? cipher.EncryptString(stream) : cipher.DecryptString(stream)),
           "the rotated stream is the whole stream rotated at once");
   }
 
-  ShiftGuesser whole;
+  ShiftGuesser whole(kBounds);
   const std::size_t end = SampleEnd(stream);
   Check(whole.Add(stream.data(), stream.size()) == end, "the guesser takes the sample and stops");
   const bool letters = whole.Letters() > 0;
@@ -109,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ShiftGuesser::Ranking ranking = whole.Rank();
     std::array<int, 26> shifts = ranking.shifts;
     std::sort(shifts.begin(), shifts.end());
-    double sum = 0;
+    double sum = ranking.noLanguage;
     bool falling = true;
     for (std::size_t i = 0; i < 26; ++i) {
       falling = falling && shifts[i] == static_cast<int>(i) &&
@@ -117,37 +125,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       sum += ranking.probabilities[i];
     }
     Check(falling && sum > 0.999999 && sum < 1.000001,
-          "each shift ranked once, with probabilities that fall with the rank and sum to 1");
+          "each shift ranked once, with probabilities that fall with the rank and sum to 1 with "
+          "no language's");
   }
-  const Sample sample = ReadSample(SplitReader(stream, seed));
+  Sample sample(kBounds);
+  Check(ReadSample(SplitReader(stream, seed), sample, nullptr, kBlock), "a sample is read");
   Check(sample.guesser.Letters() == whole.Letters(), "the sample's letters are the stream's");
   if (letters) {
     Check(Same(sample.guesser.Rank(), whole.Rank()),
           "the guess does not depend on how the reads split the stream");
   }
 
-  // Goes on with the guess or not, as the seed says.
+  // Goes on with the guess or not, as the seed says, as a refusal would not.
   const bool goOn = (seed & 1) == 0;
   std::string out;
-  bool decided = false;
-  const GuessedDecryption result = DecryptWithGuessedShift(
-      SplitReader(stream, ~seed), AppendTo(out), [&](const ShiftGuesser::Ranking& ranking) {
-        Check(!decided && out.find_first_of(kLetters) == std::string::npos,
-              "the guess is made once, before any letter is written");
-        Check(Same(ranking, whole.Rank()), "the decryption uses the guess");
-        decided = true;
-        return goOn;
-      });
-  Check(decided == letters, "a stream with letters is decided on");
+  const Reader read = SplitReader(stream, ~seed);
+  const Writer write = AppendTo(out);
+  Sample held(kBounds);
+  Check(ReadSample(read, held, &write, kBlock), "a sample passed on is read");
+  Check(held.guesser.Letters() == whole.Letters(), "passing bytes on leaves the sample as it is");
+  Check(out.find_first_of(kLetters) == std::string::npos && stream.compare(0, out.size(), out) == 0,
+        "only a start without letters is passed on before the guess");
+  if (letters) {
+    Check(Same(held.guesser.Rank(), whole.Rank()), "the decryption uses the guess");
+    if (goOn) {
+      Check(DecryptRest(whole.Rank().shifts[0], held, read, write, kBlock),
+            "a decryption whose writes succeed succeeds");
+    }
+  }
   if (!letters || goOn) {
-    Check(result == GuessedDecryption::kDone, "the decryption ends");
     Check(
         out == (letters ? SimpleEncryption(whole.Rank().shifts[0]).DecryptString(stream) : stream),
         "the decrypted stream is the whole stream decrypted at once");
-  } else {
-    Check(result == GuessedDecryption::kStopped && stream.compare(0, out.size(), out) == 0 &&
-              out.find_first_of(kLetters) == std::string::npos,
-          "a refused decryption writes only a start without letters");
   }
   return 0;
 }

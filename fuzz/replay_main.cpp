@@ -38,7 +38,8 @@ std::vector<std::string> InputsAtTheBounds() {
   const std::string letterless = std::string("0123456789 \n\0\xFF.,;-", 18);
   return {
       // One letter, then nothing but line feeds to the end of the guess's span, then text.
-      Input(5, 0x5DD1'92ED'4A32'D1B5, "Q" + std::string(ShiftGuesser::kMaxSpan - 1, '\n') + text),
+      Input(5, 0x5DD1'92ED'4A32'D1B5,
+            "Q" + std::string(ShiftGuesser::Bounds{}.span - 1, '\n') + text),
       // A first block without letters, and one byte more, before the letters.
       Input(7, 0x9E37'79B9'7F4A'7C14, Repeat(letterless, kBlockSize) + text),
       Input(-7, 0x9E37'79B9'7F4A'7C15, Repeat(letterless, kBlockSize + 1) + text),

@@ -2,47 +2,22 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 
-namespace {
-
-// Reads the sample into `sample`. With `passOn`, it keeps in `held` what it read from the first
-// block holding a letter on, and gives `passOn` the blocks before that; without, it keeps
-// nothing. Returns false if `passOn` failed.
-bool FillSample(const Reader& read, Sample& sample, std::string& held, const Writer* passOn) {
-  for (;;) {
-    const std::size_t start = held.size();
-    held.resize(start + kBlockSize);
-    const std::size_t got = read(&held[start], kBlockSize);
-    held.resize(start + got);
-    if (got == 0) return true;
-    static_cast<void>(sample.guesser.Add(&held[start], got));
-    sample.firstLine.Add(&held[start], got);
-    if (passOn == nullptr || sample.guesser.Letters() == 0) {
-      if (passOn != nullptr && !(*passOn)(held.data(), held.size())) return false;
-      held.clear();
-    }
-    if (sample.guesser.Full()) return true;
-  }
-}
-
-}  // namespace
-
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
-                  const Writer& write) {
+                  const Writer& write, std::size_t blockSize) {
   // Each block is read to a page boundary, because the kernel copies file pages several times
   // more slowly to 16 bytes past one, where malloc puts a buffer of this size.
   constexpr std::size_t kPage = 4096;
-  std::vector<char> buffer(kPage + kBlockSize);
+  std::vector<char> buffer(kPage + blockSize);
   char* const block =
       buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
   for (;;) {
-    const std::size_t got = read(block, kBlockSize);
+    const std::size_t got = read(block, blockSize);
     if (got == 0) return true;
     // Rotated where it was read: rotating a copy would cost a copy of every block, which on
     // some processors takes longer than the rotation.
@@ -70,26 +45,32 @@ void Sample::FirstLine::Add(const char* data, std::size_t size) {
   }
 }
 
-Sample ReadSample(const Reader& read) {
-  Sample sample;
-  std::string block;
-  static_cast<void>(FillSample(read, sample, block, nullptr));
-  return sample;
+bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::size_t blockSize) {
+  std::string& held = sample.held;
+  std::size_t beforeALetter = 0;
+  for (;;) {
+    const std::size_t start = held.size();
+    held.resize(start + blockSize);
+    const std::size_t got = read(&held[start], blockSize);
+    held.resize(start + got);
+    if (got == 0) break;
+    static_cast<void>(sample.guesser.Add(&held[start], got));
+    sample.firstLine.Add(&held[start], got);
+    if (passOn == nullptr || sample.guesser.Letters() == 0) {
+      if (passOn != nullptr && !(*passOn)(held.data(), held.size())) return false;
+      held.clear();
+    }
+    if (sample.guesser.Full()) break;
+    if (sample.guesser.Letters() == 0) beforeALetter += got;
+    if (passOn == nullptr && beforeALetter >= Sample::kMostBeforeALetter) break;
+  }
+  return true;
 }
 
-GuessedDecryption DecryptWithGuessedShift(
-    const Reader& read, const Writer& write,
-    const std::function<bool(const ShiftGuesser::Ranking&)>& decide) {
-  Sample sample;
-  std::string held;
-  if (!FillSample(read, sample, held, &write)) return GuessedDecryption::kWriteFailed;
-  if (sample.guesser.Letters() == 0) return GuessedDecryption::kDone;
-  const ShiftGuesser::Ranking ranking = sample.guesser.Rank();
-  if (!decide(ranking)) return GuessedDecryption::kStopped;
-  const SimpleEncryption cipher(ranking.shifts[0]);
-  cipher.DecryptInPlace(held.data(), held.size());
-  if (!write(held.data(), held.size()) || !RotateStream(cipher, false, read, write)) {
-    return GuessedDecryption::kWriteFailed;
-  }
-  return GuessedDecryption::kDone;
+bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& write,
+                 std::size_t blockSize) {
+  const SimpleEncryption cipher(shift);
+  cipher.DecryptInPlace(sample.held.data(), sample.held.size());
+  return write(sample.held.data(), sample.held.size()) &&
+         RotateStream(cipher, false, read, write, blockSize);
 }

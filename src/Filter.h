@@ -18,22 +18,19 @@ using Reader = std::function<std::size_t(char* data, std::size_t capacity)>;
 // Where they go: takes all `size` bytes at `data`, or returns false to stop the filter.
 using Writer = std::function<bool(const char* data, std::size_t size)>;
 
-// The filters' buffer size, and so the most they ask of one read. The fuzz build makes it small,
-// so that short inputs cross many block boundaries.
-#ifdef SIMPLE_ENCRYPTION_FUZZ_SIZES
-inline constexpr std::size_t kBlockSize = 256;
-#else
+// The filters' buffer size, and so the most they ask of one read.
 inline constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
-#endif
 
 // Passes everything `read` gives to `write`, with the letters moved forward by the cipher's shift
-// when `encrypt` is true and back when not. Returns false as soon as a write fails.
+// when `encrypt` is true and back when not, `blockSize` bytes at a time. Returns false as soon as
+// a write fails.
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
-                  const Writer& write);
+                  const Writer& write, std::size_t blockSize = kBlockSize);
 
 // The start of a message, which its shift is guessed from.
 struct Sample {
-  // The first line of the message that holds a letter among its first kBytes bytes, cut there.
+  // The first line of the message that holds a letter, its first kBytes bytes, without the CR of
+  // a CR LF line end.
   class FirstLine {
    public:
     static constexpr std::size_t kBytes = 64;
@@ -46,20 +43,28 @@ struct Sample {
     bool done = false;
   };
 
+  // Most bytes read for a guess while no letter has come, unless they are passed on.
+  static constexpr std::size_t kMostBeforeALetter = std::size_t{1} << 20;
+
+  explicit Sample(ShiftGuesser::Bounds bounds = {}) : guesser(bounds) {}
+
   ShiftGuesser guesser;
   FirstLine firstLine;
+  // Of a sample read with bytes passed on, what was read from the first block holding a letter.
+  std::string held;
 };
 
-// Reads the message until the guesser is full or the input ends.
-Sample ReadSample(const Reader& read);
+// Reads the start of a message into `sample`, until the guesser is full or the input ends, in
+// reads of `blockSize` bytes. With `passOn`, gives it the blocks before the first letter, which
+// read the same under every shift, and keeps the rest in `sample.held`. Without, keeps nothing,
+// and stops after Sample::kMostBeforeALetter bytes without a letter. Returns false if `passOn`
+// failed.
+bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn = nullptr,
+                std::size_t blockSize = kBlockSize);
 
-// Decrypts the message with the shift ranked first on its sample. Of the message, it holds only
-// the sample: the blocks before its first letter read the same under every shift, so they are
-// written at once. When there is a letter, it calls `decide` with the ranking before it writes
-// one, and writes no more if that returns false.
-enum class GuessedDecryption { kDone, kStopped, kWriteFailed };
-GuessedDecryption DecryptWithGuessedShift(
-    const Reader& read, const Writer& write,
-    const std::function<bool(const ShiftGuesser::Ranking&)>& decide);
+// Writes the held part of `sample` and then the rest of the message decrypted with `shift`.
+// Returns false if a write failed.
+bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& write,
+                 std::size_t blockSize = kBlockSize);
 
 #endif  // SIMPLE_ENCRYPTION_FILTER_H

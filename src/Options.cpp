@@ -124,8 +124,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   options.files.assign(argv + optind, argv + argc);
   if (encrypt && decrypt) {
     parsed.error = "options --encrypt and --decrypt cannot be used together";
-  } else if (list && (encrypt || decrypt || shiftGiven)) {
-    parsed.error = "option --list cannot be used with " + ModeOption(encrypt, decrypt, shiftGiven);
+  } else if (list && (encrypt || decrypt || shiftGiven || guess)) {
+    parsed.error = "option --list cannot be used with " +
+                   (guess ? std::string("--guess") : ModeOption(encrypt, decrypt, shiftGiven));
   } else if (guess && (encrypt || shiftGiven)) {
     parsed.error = "option --guess cannot be used with " + ModeOption(encrypt, false, shiftGiven);
   } else if (list) {

@@ -12,7 +12,7 @@ struct Options {
     kDecrypt,       // -d
     kGuess,         // --guess
     kGuessDecrypt,  // --guess -d
-    kList,          // --list, with or without --guess
+    kList,          // --list
     kHelp,          // -h, --help
     kVersion,       // --version
   };

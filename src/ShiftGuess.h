@@ -4,28 +4,33 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-// Guesses which shift encrypted a piece of English text. Each of the 26 candidate shifts is scored
-// by how likely the pairs of adjacent letters it decrypts to are in English, word starts and ends
-// included. Letters are counted with case folded; bytes that are not ASCII letters only separate
-// words.
+// How much of a text a guess takes. A few thousand letters settle any text, and a text that
+// spreads them thinner than a mebibyte from its first letter is hardly language; the bounds keep
+// the cost of a guess, and what a caller must hold to decrypt with it, the same however long the
+// input is. The fuzz target makes them small, so that short inputs reach them.
+struct GuessBounds {
+  std::size_t letters = 4096;
+  std::size_t span = std::size_t{1} << 20;  // bytes from the first letter on
+};
+
+// Guesses which shift encrypted a text, and in which of five languages it is written: English,
+// German, French, Spanish or Italian. Every pair of a language and a shift is scored by how
+// likely its letter trigrams, word starts and ends included, make the decrypted text; so is the
+// thought that the text is in no language at all, its letters drawn at random. Letters are
+// counted with case folded; bytes that are not ASCII letters only separate words. Text whose
+// letters come without word gaps, or in groups of one length, is scored as if a word gap might
+// hide between any two letters, so that the guess does not lean on gaps the text does not have.
 //
 //   ShiftGuesser guesser;
 //   guesser.Add(text.data(), text.size());
 //   if (guesser.Letters() > 0) shift = guesser.Rank().shifts[0];
 class ShiftGuesser {
  public:
-  // A few thousand letters settle any English text, and a text that spreads them thinner than
-  // this over its bytes is hardly English; the bounds keep the cost of a guess, and what a caller
-  // must hold to decrypt with it, the same however long the input is. The fuzz build makes them
-  // small, so that short inputs reach them.
-#ifdef SIMPLE_ENCRYPTION_FUZZ_SIZES
-  static constexpr std::size_t kMaxLetters = 64;
-  static constexpr std::size_t kMaxSpan = 1024;
-#else
-  static constexpr std::size_t kMaxLetters = 4096;
-  static constexpr std::size_t kMaxSpan = std::size_t{1} << 20;  // bytes from the first letter on
-#endif
+  using Bounds = GuessBounds;
+
+  explicit ShiftGuesser(Bounds bounds = {});
 
   // Takes in up to `size` bytes of ciphertext and returns how many it took: all of them, unless
   // it becomes Full() first.
@@ -33,24 +38,23 @@ class ShiftGuesser {
 
   // Returns the number of letters taken in.
   [[nodiscard]] std::size_t Letters() const { return letters; }
-  // Returns whether it has taken in kMaxLetters letters, or kMaxSpan bytes from the first letter.
-  [[nodiscard]] bool Full() const { return letters == kMaxLetters || span == kMaxSpan; }
+  // Returns whether it has taken in as many letters, or bytes from the first letter, as it takes.
+  [[nodiscard]] bool Full() const { return letters == limits.letters || span == limits.span; }
 
   struct Ranking {
-    std::array<int, 26> shifts;            // most likely first; equal scores in shift order
-    std::array<double, 26> probabilities;  // of each of `shifts`, summing to 1
-    bool readsAsEnglish;  // false when even the best shift leaves the text far from English
+    std::array<int, 26> shifts;  // most likely first; equal probabilities in shift order
+    // Of each of `shifts`, summed over the languages; with `noLanguage`, they sum to 1.
+    std::array<double, 26> probabilities;
+    double noLanguage;  // the probability that the text is in none of the languages
+    bool refused;       // true when no language explains the text better than none does
   };
   // Ranks the shifts on what has been taken in. Needs a letter.
   [[nodiscard]] Ranking Rank() const;
 
  private:
-  static constexpr int kOther = 26;  // the symbol for any run of non-letters
-
-  // pairs[earlier][later]: how often each symbol of the ciphertext followed each other.
-  std::array<std::array<std::uint32_t, 27>, 27> pairs{};
-  std::uint32_t pairCount = 0;
-  int previous = kOther;  // the text starts as if after a non-letter
+  Bounds limits;
+  // The text as symbols: 0..25 for a letter, 26 for each run of other bytes.
+  std::vector<std::uint8_t> symbols;
   std::size_t letters = 0;
   std::size_t span = 0;
 };

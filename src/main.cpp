@@ -1,6 +1,5 @@
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -11,10 +10,10 @@
 
 #include "Diagnostics.h"
 #include "Filter.h"
+#include "Guess.h"
 #include "Io.h"
 #include "Options.h"
 #include "Output.h"
-#include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 
 namespace {
@@ -89,100 +88,6 @@ int Print(const std::string& text) {
   return Finish(true);
 }
 
-// Below this, a guess is noted as uncertain. At 40 letters and more, the note was given for 99%
-// of the wrong guesses and none of the right ones (bench/guess_accuracy.sh).
-constexpr double kSureProbability = 0.99;
-
-std::string Percent(double probability) {
-  std::array<char, 16> text{};
-  static_cast<void>(std::snprintf(text.data(), text.size(), "%.1f%%", 100 * probability));
-  return text.data();
-}
-
-// Whether a ranking is used; says why not, or how unsure it is. `about` names the message.
-bool Accept(const ShiftGuesser::Ranking& ranking, const std::string& about) {
-  if (!ranking.readsAsEnglish) {
-    Report(about + "no shift makes the text read as English");
-    return false;
-  }
-  if (ranking.probabilities[0] < kSureProbability) {
-    Report(about + "uncertain guess: shift " + std::to_string(ranking.shifts[0]) + " at " +
-           Percent(ranking.probabilities[0]) + ", then shift " + std::to_string(ranking.shifts[1]) +
-           " at " + Percent(ranking.probabilities[1]));
-  }
-  return true;
-}
-
-// `line` decrypted, in at most the 64 columns that a line of --list leaves on an 80-column
-// terminal, with control bytes and bytes from 0x80 up in cat -v's notation, so that none of them
-// can act on the terminal.
-std::string Preview(const std::string& line) {
-  constexpr std::size_t kColumns = 64;
-  std::string shown;
-  for (const char c : line) {
-    auto byte = static_cast<unsigned char>(c);
-    std::string glyph = byte >= 0x80 ? "M-" : "";
-    byte &= 0x7F;
-    if (byte < 0x20 || byte == 0x7F) {
-      glyph += {'^', static_cast<char>(byte ^ 0x40)};
-    } else {
-      glyph += static_cast<char>(byte);
-    }
-    if (shown.size() + glyph.size() > kColumns) break;
-    shown += glyph;
-  }
-  return shown;
-}
-
-std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& line) {
-  std::string listing;
-  for (std::size_t i = 0; i < 26; ++i) {
-    const int shift = ranking.shifts[i];
-    listing += std::to_string(shift) + '\t' + Percent(ranking.probabilities[i]) + '\t' +
-               Preview(SimpleEncryption(shift).DecryptString(line)) + '\n';
-  }
-  return listing;
-}
-
-enum class Outcome { kDone, kFailed, kWriteFailed };
-
-// --guess, --guess -d and --list on the current file, a message of its own. With `several`
-// files, every line about it names it.
-Outcome GuessOne(Options::Mode mode, InputFiles& input, const Writer& write, bool several,
-                 bool& listed) {
-  const Reader read = [&input](char* data, std::size_t capacity) {
-    return input.Read(data, capacity);
-  };
-  const std::string name = QuoteName(input.Name());
-  const std::string about = several ? name + ": " : "";
-  if (mode == Options::Mode::kGuessDecrypt) {
-    const auto accept = [&about](const ShiftGuesser::Ranking& ranking) {
-      return Accept(ranking, about);
-    };
-    const GuessedDecryption result = DecryptWithGuessedShift(read, write, accept);
-    if (result == GuessedDecryption::kWriteFailed) return Outcome::kWriteFailed;
-    return result == GuessedDecryption::kDone ? Outcome::kDone : Outcome::kFailed;
-  }
-  const Sample sample = ReadSample(read);
-  // A read error has been reported, and is this message's one diagnostic.
-  if (input.CurrentFailed()) return Outcome::kFailed;
-  if (sample.guesser.Letters() == 0) {
-    Report(about + "no letters to guess the shift from");
-    return Outcome::kFailed;
-  }
-  const ShiftGuesser::Ranking ranking = sample.guesser.Rank();
-  std::string text;
-  if (mode == Options::Mode::kList) {
-    if (several) text = std::string(listed ? "\n" : "") + "==> " + name + " <==\n";
-    listed = true;
-    text += Listing(ranking, sample.firstLine.Text());
-  } else {
-    if (!Accept(ranking, about)) return Outcome::kFailed;
-    text = std::to_string(ranking.shifts[0]) + (several ? "  " + name : "") + "\n";
-  }
-  return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
-}
-
 // The filters: -e and -d on the files as one stream, the guess modes on each file by itself.
 int RunFilter(const Options& options) {
   UseBinaryStandardStreams();
@@ -203,17 +108,21 @@ int RunFilter(const Options& options) {
         return EXIT_FAILURE;
       }
     } else {
-      bool listed = false;
+      const GuessOutput guessOutput = options.mode == Options::Mode::kList ? GuessOutput::kListing
+                                      : options.mode == Options::Mode::kGuess
+                                          ? GuessOutput::kShift
+                                          : GuessOutput::kDecryption;
+      const Reader read = [&input](char* data, std::size_t capacity) {
+        return input.Read(data, capacity);
+      };
+      bool first = true;
       while (input.Next()) {
-        switch (GuessOne(options.mode, input, write, options.files.size() > 1, listed)) {
-          case Outcome::kDone:
-            break;
-          case Outcome::kFailed:
-            succeeded = false;
-            break;
-          case Outcome::kWriteFailed:
-            return EXIT_FAILURE;
-        }
+        const Message message{read, [&input] { return input.CurrentFailed(); },
+                              QuoteName(input.Name()), options.files.size() > 1, first};
+        first = false;
+        const Outcome outcome = GuessMessage(guessOutput, message, write);
+        if (outcome == Outcome::kWriteFailed) return EXIT_FAILURE;
+        succeeded = succeeded && outcome == Outcome::kDone;
       }
     }
     succeeded = succeeded && !input.Failed();

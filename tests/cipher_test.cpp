@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Guess.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 #include "expected_output.h"
@@ -148,8 +149,53 @@ TEST(ShiftGuess, FindsEveryShiftOfAnEnglishParagraphSurely) {
     const ShiftGuesser::Ranking ranking = guesser.Rank();
     EXPECT_EQ(ranking.shifts[0], shift);
     EXPECT_GT(ranking.probabilities[0], 0.99) << "shift " << shift;
-    EXPECT_TRUE(ranking.readsAsEnglish) << "shift " << shift;
+    EXPECT_FALSE(ranking.refused) << "shift " << shift;
   }
+}
+
+// A ranking of shift 3 first at `best`, then shift 25 at `second`, and the rest of shift order.
+ShiftGuesser::Ranking RankingWith(double best, double second, bool refused = false) {
+  ShiftGuesser::Ranking ranking{};
+  ranking.shifts = {3, 25};
+  for (int i = 2, shift = 0; i < 26; ++shift) {
+    if (shift != 3 && shift != 25) ranking.shifts[static_cast<std::size_t>(i++)] = shift;
+  }
+  ranking.probabilities[0] = best;
+  ranking.probabilities[1] = second;
+  ranking.noLanguage = 1 - best - second;
+  ranking.refused = refused;
+  return ranking;
+}
+
+// The note is given below 99%, and what it shows is rounded down, so that it never reads 99.0%.
+TEST(Guess, NotesWhatItIsNotSureOfAndNeverRoundsUp) {
+  EXPECT_EQ(Judge(RankingWith(0.99, 0.005)).message, "");
+  EXPECT_EQ(Judge(RankingWith(0.98999, 0.01)).message,
+            "uncertain guess: shift 3 at 98.9%, then shift 25 at 1.0%");
+  EXPECT_FALSE(Judge(RankingWith(0.5, 0.4)).refused);
+  const Judgement refused = Judge(RankingWith(0.999, 0, true));
+  EXPECT_TRUE(refused.refused);
+  EXPECT_EQ(refused.message,
+            "no shift makes the text read as English, German, French, Spanish or Italian");
+  EXPECT_EQ(Percent(0.99995), "99.9%");
+  EXPECT_EQ(Percent(1), "100.0%");
+  EXPECT_EQ(Percent(0.0004), "0.0%");
+}
+
+// Each shift once, with the preview decrypted by it; a tab, an escape and a high byte shown,
+// not sent to the terminal, and a long line cut to 64 columns.
+TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
+  const std::string listing =
+      Listing(RankingWith(0.75, 0.25), "Wkh\tvhd\x1B[0m \xE9" + std::string(80, 'd'));
+  std::istringstream lines(listing);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "3\t75.0%\tThe^Isea^[[0j M-i" + std::string(64 - 17, 'a'));
+  std::getline(lines, line);
+  EXPECT_EQ(line.substr(0, 17), "25\t25.0%\tXli^Iwie");
+  int count = 2;
+  while (std::getline(lines, line)) ++count;
+  EXPECT_EQ(count, 26);
 }
 
 }  // namespace

@@ -1,0 +1,273 @@
+#!/usr/bin/env python3
+"""Counts the letter trigrams of English, German, French, Spanish and Italian text and writes the
+tables that the shift guesser scores with, src/LanguageModels.cpp.
+
+    python3 tools/language_tables.py      # after: apt-get install debian-reference-en
+        debian-reference-de debian-reference-fr debian-reference-es debian-reference-it
+        fortunes fortunes-min fortunes-de fortunes-es fortunes-it dict-gcide dict-foldoc
+        dict-jargon
+
+The text comes from those Debian 12 packages and nothing else: no manual page and no Perl
+documentation, since the guess is measured on those (bench/guess_accuracy.sh). Each source is cut
+into documents (paragraphs, fortunes, dictionary entries), and every tenth document is set aside,
+never counted, for tools/fit_guess.py to fit the probability scale and the refusal on. The same
+packages give the same bytes every time.
+
+Text is read as the program reads it: the 26 ASCII letters with case folded, and any run of
+other bytes (accented letters included, which a Caesar shift leaves as they are) as one word gap.
+"""
+import gzip
+import html
+import math
+import os
+import re
+import sys
+import zlib
+
+LANGUAGES = [("en", "English"), ("de", "German"), ("fr", "French"), ("es", "Spanish"),
+             ("it", "Italian")]
+GAP = 26
+SYMBOLS = 27
+LEVELS = 16  # four bits a trigram
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUTPUT = os.path.join(HERE, "..", "src", "LanguageModels.cpp")
+FORTUNES = "/usr/share/games/fortunes"
+REFERENCE = "/usr/share/debian-reference/debian-reference.%s.txt.gz"
+
+
+def need(path, package):
+    if not os.path.exists(path):
+        sys.exit("missing %s: install the Debian package %s" % (path, package))
+    return path
+
+
+def prose_lines(text):
+    """The lines of running text, without tables, commands and code."""
+    for line in text.split("\n"):
+        stripped = line.strip()
+        if not stripped or "|" in stripped or stripped.startswith(("$", "#", "+", "-", "*")):
+            yield ""
+            continue
+        letters = sum(c.isalpha() or c == " " for c in stripped)
+        yield line if letters >= 0.85 * len(stripped) and re.search(r"[^\W\d_]{3} ", line) else ""
+
+
+def paragraphs(text):
+    document = []
+    for line in prose_lines(text):
+        if line:
+            document.append(line.strip())
+        elif document:
+            yield " ".join(document)
+            document = []
+    if document:
+        yield " ".join(document)
+
+
+ENGLISH_WORDS = re.compile(r"\b(the|and|of|to|is|for|with|this|that|you|are)\b")
+
+
+def reference(code):
+    with gzip.open(need(REFERENCE % code, "debian-reference-" + code), "rt",
+                   encoding="utf-8") as f:
+        documents = list(paragraphs(f.read()))
+    if code != "en":
+        # Paragraphs left untranslated would teach the other languages English.
+        documents = [d for d in documents if len(ENGLISH_WORDS.findall(d.lower())) < 2]
+    return documents
+
+
+def fortune_file(path):
+    utf8 = path + ".u8"
+    with open(utf8 if os.path.exists(utf8) else path, "rb") as f:
+        text = f.read().decode("utf-8", errors="replace")
+    return [" ".join(p.split()) for p in text.split("\n%\n") if p.strip()]
+
+
+def fortunes(folder, package, skip=()):
+    need(folder, package)
+    documents = []
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if (name.endswith((".dat", ".u8")) or name in skip or os.path.islink(path)
+                or not os.path.isfile(path)):
+            continue
+        documents += fortune_file(path)
+    return documents
+
+
+def dictionary(name, package, every=1):
+    """The entries of a dictd database, the headword lines left out; every `every`th entry."""
+    with open(need("/usr/share/dictd/%s.dict.dz" % name, package), "rb") as f:
+        text = zlib.decompress(f.read(), 31).decode("utf-8", errors="replace")
+    with open("/usr/share/dictd/%s.index" % name, encoding="utf-8", errors="replace") as f:
+        entries = [line.split("\t") for line in f if not line.startswith("00-database")]
+    b64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
+
+    def number(word):
+        value = 0
+        for c in word:
+            value = value * 64 + b64.index(c)
+        return value
+
+    documents = []
+    data = text.encode("utf-8")
+    for index, entry in enumerate(entries):
+        if index % every or len(entry) < 3:
+            continue
+        start, size = number(entry[1]), number(entry[2].strip())
+        body = data[start:start + size].decode("utf-8", errors="replace")
+        body = re.sub(r"<[^>]*>|\{|\}|\[[^\]]*\]", " ", body)
+        documents += paragraphs("\n".join(body.split("\n")[1:]))
+    return documents
+
+
+def documents(code):
+    """The documents of a language, in a fixed order."""
+    if code == "en":
+        return (reference("en")
+                + fortunes(FORTUNES, "fortunes", skip={"art", "ascii-art", "banner", "off"})
+                + dictionary("gcide", "dict-gcide", every=8)
+                + dictionary("foldoc", "dict-foldoc")
+                + dictionary("jargon", "dict-jargon"))
+    if code == "fr":
+        return reference("fr")
+    folder = os.path.join(FORTUNES, code)
+    package = "fortunes-" + code
+    return reference(code) + fortunes(folder, package, skip={"asciiart", "off", "banner"})
+
+
+def split(all_documents):
+    """The documents to count, and every tenth, kept for fitting."""
+    counted = [d for i, d in enumerate(all_documents) if i % 10 != 9]
+    kept = [d for i, d in enumerate(all_documents) if i % 10 == 9]
+    return counted, kept
+
+
+def symbols(text):
+    """The program's symbols for `text`: 0..25 for the letters, 26 for each run of others."""
+    out = []
+    for byte in text.encode("utf-8"):
+        symbol = (byte | 0x20) - 0x61 if 0x41 <= byte <= 0x5A or 0x61 <= byte <= 0x7A else GAP
+        if symbol != GAP or not out or out[-1] != GAP:
+            out.append(symbol)
+    return out
+
+
+def count(docs):
+    trigrams = [0] * SYMBOLS ** 3
+    for document in docs:
+        a, b = GAP, GAP
+        for c in symbols(document):
+            if not (a == GAP and b == GAP):  # the start of a document only, counted below
+                trigrams[(a * SYMBOLS + b) * SYMBOLS + c] += 1
+            a, b = b, c
+    # After a gap, whatever came before it: the context a message starts in.
+    for c in range(SYMBOLS):
+        trigrams[(GAP * SYMBOLS + GAP) * SYMBOLS + c] = sum(
+            trigrams[(a * SYMBOLS + GAP) * SYMBOLS + c] for a in range(SYMBOLS))
+    return trigrams
+
+
+def costs(trigrams):
+    """-ln P(c | a, b) for every trigram, with each order backed off to the one below it."""
+    prior = 2.0
+    unigram = [0] * SYMBOLS
+    bigram = [0] * SYMBOLS * SYMBOLS
+    for index, n in enumerate(trigrams):
+        bigram[index % (SYMBOLS * SYMBOLS)] += n
+        unigram[index % SYMBOLS] += n
+    total = sum(unigram)
+    p1 = [(n + 1) / (total + SYMBOLS) for n in unigram]
+    p2 = []
+    for b in range(SYMBOLS):
+        row = sum(bigram[b * SYMBOLS:(b + 1) * SYMBOLS])
+        p2 += [(bigram[b * SYMBOLS + c] + prior * p1[c]) / (row + prior) for c in range(SYMBOLS)]
+    result = []
+    for a in range(SYMBOLS):
+        for b in range(SYMBOLS):
+            base = (a * SYMBOLS + b) * SYMBOLS
+            row = sum(trigrams[base:base + SYMBOLS])
+            for c in range(SYMBOLS):
+                p = (trigrams[base + c] + prior * p2[b * SYMBOLS + c]) / (row + prior)
+                result.append(-math.log(p))
+    return result, p1
+
+
+def quantise(values, weights):
+    """Sixteen levels that keep the weighted squared error small (Lloyd's algorithm), and each
+    value's nearest level."""
+    order = sorted(range(len(values)), key=lambda i: values[i])
+    total = sum(weights)
+    levels, running, k = [], 0.0, 0
+    for i in order:
+        running += weights[i]
+        while k < LEVELS and running >= total * (k + 0.5) / LEVELS:
+            levels.append(values[i])
+            k += 1
+    while len(levels) < LEVELS:
+        levels.append(values[order[-1]])
+    for _ in range(30):
+        sums, masses = [0.0] * LEVELS, [0.0] * LEVELS
+        for v, w in zip(values, weights):
+            nearest = min(range(LEVELS), key=lambda j: abs(levels[j] - v))
+            sums[nearest] += v * w
+            masses[nearest] += w
+        levels = sorted(sums[j] / masses[j] if masses[j] else levels[j] for j in range(LEVELS))
+    millinats = [int(round(1000 * level)) for level in levels]
+    codes = [min(range(LEVELS), key=lambda j: abs(levels[j] - v)) for v in values]
+    return millinats, codes
+
+
+def model(code):
+    counted, _ = split(documents(code))
+    trigrams = count(counted)
+    values, unigram = costs(trigrams)
+    levels, codes = quantise(values, [n + 1 for n in trigrams])
+    return levels, codes, unigram, sum(trigrams)
+
+
+def no_language(unigrams):
+    """-ln P of each symbol when letters come at random: half by the languages' mean letter
+    frequencies, half uniformly, with gaps as often as in the languages. Letters are costed
+    both with the gaps' share taken out (for text with gaps) and without (letters only)."""
+    mean = [sum(u[c] for u in unigrams) / len(unigrams) for c in range(SYMBOLS)]
+    gap = mean[GAP]
+    letters = [0.5 * mean[c] / (1 - gap) + 0.5 / 26 for c in range(26)]
+    with_gaps = [int(round(-1000 * math.log((1 - gap) * p))) for p in letters]
+    return with_gaps + [int(round(-1000 * math.log(gap)))], [
+        int(round(-1000 * math.log(p))) for p in letters]
+
+
+def main():
+    models = [model(code) for code, _ in LANGUAGES]
+    with_gaps, letters_only = no_language([m[2] for m in models])
+    out = ["// Generated by tools/language_tables.py; do not edit. Letter trigram costs of five",
+           "// languages, counted from Debian 12's debian-reference-en, -de, -fr, -es and -it,",
+           "// fortunes, fortunes-min, fortunes-de, -es and -it, dict-gcide, dict-foldoc and",
+           "// dict-jargon, less every tenth document. Each trigram's cost, -ln P(c | a, b) in",
+           "// thousandths, is one of sixteen levels, four bits, two to a byte, low bits first.",
+           "// clang-format off",
+           '#include "LanguageModels.h"', "",
+           "const std::array<LanguageModel, kLanguages> kLanguageModels = {{"]
+    for (code, name), (levels, codes, _, counted) in zip(LANGUAGES, models):
+        packed = [codes[i] | (codes[i + 1] << 4 if i + 1 < len(codes) else 0)
+                  for i in range(0, len(codes), 2)]
+        out.append('  {"%s",  // %d trigrams counted' % (name, counted))
+        out.append("   {%s}," % ", ".join(map(str, levels)))
+        out.append("   {{")
+        for i in range(0, len(packed), 24):
+            out.append("    " + ",".join(str(b) for b in packed[i:i + 24]) + ",")
+        out.append("   }}},")
+    out.append("}};")
+    out.append("")
+    out.append("const std::array<int, 27> kNoLanguageWithGaps = {%s};" % ", ".join(
+        map(str, with_gaps)))
+    out.append("const std::array<int, 26> kNoLanguageLettersOnly = {%s};" % ", ".join(
+        map(str, letters_only)))
+    with open(OUTPUT, "w", encoding="ascii") as f:
+        f.write("\n".join(out) + "\n")
+
+
+if __name__ == "__main__":
+    main()
