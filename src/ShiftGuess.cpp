@@ -25,9 +25,9 @@ namespace {
 // about 80 in 100 are right.
 constexpr double kScaleWithGaps = 0.60;
 constexpr double kScaleLettersOnly = 0.85;
-// How likely a text is, before it is read, to be in no language: as large as it can be while the
-// probabilities of real text stay calibrated.
-constexpr double kNoLanguagePrior = 0.01;
+// How likely a text is, before it is read, to be in no language: what keeps the probabilities of
+// real text best calibrated while gibberish of 10 to 15 letters is still noted as uncertain.
+constexpr double kNoLanguagePrior = 0.0003;
 // A text is refused when its best language costs more than no language does, by more than a
 // margin less so much a letter, in thousandths of a nat: a few letters that happen to read
 // badly must not condemn a real text. Text of fewer letters is never refused, only noted.
@@ -36,8 +36,8 @@ struct RefusalRule {
   std::int64_t margin;
   std::int64_t perLetter;
 };
-constexpr RefusalRule kRefusalWithGaps = {0, 0};
-constexpr RefusalRule kRefusalLettersOnly = {4000, 0};
+constexpr RefusalRule kRefusalWithGaps = {10500, 100};
+constexpr RefusalRule kRefusalLettersOnly = {11500, 100};
 
 constexpr std::size_t kCandidates = kLanguages * 26;
 
