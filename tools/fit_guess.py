@@ -109,10 +109,15 @@ def score(text, models, with_gaps, letters):
     return costs, cost_none(syms, only, with_gaps, letters), only, sum(s != GAP for s in syms)
 
 
+# English is taken to be as likely as the other four languages together.
+LANGUAGE_PRIORS = [0.5, 0.125, 0.125, 0.125, 0.125]
+
+
 def posterior(costs, none, scale, prior):
     """The probability of each shift, summed over the languages, and of no language."""
     least = min(min(costs), none)
-    weights = [(1 - prior) / len(costs) * math.exp(-scale * (c - least) / 1000) for c in costs]
+    weights = [(1 - prior) * LANGUAGE_PRIORS[i // 26] / 26 * math.exp(-scale * (c - least) / 1000)
+               for i, c in enumerate(costs)]
     by_shift = [sum(weights[s::26]) for s in range(26)]
     none_weight = prior * math.exp(-scale * (none - least) / 1000)
     total = sum(by_shift) + none_weight
