@@ -24,8 +24,8 @@ struct LanguageModel {
 
   // Returns the cost of `c` after `a` and `b`.
   [[nodiscard]] constexpr std::int32_t Cost(int a, int b, int c) const {
-    const auto index = static_cast<std::size_t>((a * kSymbols + b) * kSymbols + c);
-    const auto code = (codes[index / 2] >> (index % 2 * 4)) & 0xF;
+    const int index = (a * kSymbols + b) * kSymbols + c;
+    const int code = (codes[static_cast<std::size_t>(index / 2)] >> (index % 2 * 4)) & 0xF;
     return levels[static_cast<std::size_t>(code)];
   }
 };
