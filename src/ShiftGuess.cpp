@@ -135,10 +135,14 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     if (Full()) return i;
     const unsigned char index = SimpleEncryption::LetterIndex(static_cast<unsigned char>(data[i]));
-    const std::uint8_t symbol = index < 26 ? index : kGap;
+    const bool letter = index < 26;
     // A run of non-letters is one word gap, however long, and the text starts as after one.
-    if (symbol != kGap || (!symbols.empty() && symbols.back() != kGap)) symbols.push_back(symbol);
-    if (symbol != kGap) ++letters;
+    if (letter) {
+      symbols.push_back(index);
+      ++letters;
+    } else if (!symbols.empty() && symbols.back() != kGap) {
+      symbols.push_back(kGap);
+    }
     if (letters > 0) ++span;
   }
   return size;
