@@ -72,8 +72,13 @@ std::string Escaped(unsigned char byte) {
           static_cast<char>('0' + (byte & 7))};
 }
 
+// errno is kept, so that a name can be quoted in the same call that reports errno's reason: the
+// order in which a call's arguments are worked out is the compiler's choice, and mbrtowc may set
+// errno.
 std::string ShellQuoted(const std::string& name, bool always) {
+  const int saved = errno;
   const std::vector<Character> characters = Characters(name);
+  errno = saved;
   bool special = name.empty();
   bool allSafeInDoubleQuotes = true;
   for (const Character& c : characters) {
@@ -114,21 +119,9 @@ void Report(const std::string& what, int errnum) {
   static_cast<void>(WriteAll(STDERR_FILENO, line.data(), line.size()));
 }
 
-// errno is kept, so that a name can be quoted in the same call that reports errno's reason: the
-// order in which a call's arguments are worked out is the compiler's choice.
-std::string QuoteName(const std::string& name) {
-  const int saved = errno;
-  std::string quoted = ShellQuoted(name, false);
-  errno = saved;
-  return quoted;
-}
+std::string QuoteName(const std::string& name) { return ShellQuoted(name, false); }
 
-std::string Quote(const std::string& text) {
-  const int saved = errno;
-  std::string quoted = ShellQuoted(text, true);
-  errno = saved;
-  return quoted;
-}
+std::string Quote(const std::string& text) { return ShellQuoted(text, true); }
 
 void UseLocaleForMessages() {
   static_cast<void>(std::setlocale(LC_CTYPE, ""));
