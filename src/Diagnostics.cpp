@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Io.h"
+#include "WriteAll.h"
 
 namespace {
 
@@ -34,7 +34,9 @@ std::vector<Character> Characters(const std::string& text) {
       characters.push_back({at, 1, false});
       state = std::mbstate_t{};
       ++at;
-    } else if (std::iswprint(static_cast<std::wint_t>(wide)) != 0) {
+    } else if (std::iswprint(static_cast<std::wint_t>(wide)) != 0 &&
+               (size == 1 || std::memchr(text.data() + at, '\'', size) == nullptr)) {
+      // A quote inside a character of several bytes would end a quoted name early.
       characters.push_back({at, size, true});
       at += size;
     } else {
@@ -57,12 +59,29 @@ bool IsSpecial(const std::string& name, char c, std::size_t at) {
   return std::strchr(" !\"$&'()*;<=>?[\\^`|:", c) != nullptr;
 }
 
-// Whether `c` reads as itself between double quotes, in a shell as in C.
+// Whether a shell reads `c` as itself: each of its bytes, since in some character sets, such as
+// GB18030 and Big5, the second byte of a character can be an ASCII one, such as '\' or '|', that
+// a shell which reads bytes takes for itself.
+bool Special(const std::string& name, const Character& c) {
+  if (!c.printable) return true;
+  for (std::size_t at = c.begin; at < c.begin + c.size; ++at) {
+    if (IsSpecial(name, name[at], at)) return true;
+  }
+  return false;
+}
+
+// Whether `c` reads as itself between double quotes, in a shell as in C, byte by byte.
 bool SafeInDoubleQuotes(const std::string& name, const Character& c) {
-  const char first = name[c.begin];
-  if (c.size > 1) return c.printable;
-  if (first == '#' || first == '~') return c.begin == 0;
-  return c.printable && (IsAsciiAlnum(first) || std::strchr("%+,-./:@]_ '", first) != nullptr);
+  if (!c.printable) return false;
+  for (std::size_t at = c.begin; at < c.begin + c.size; ++at) {
+    const char byte = name[at];
+    const bool safe = (byte == '#' || byte == '~')
+                          ? at == 0
+                          : static_cast<unsigned char>(byte) >= 0x80 || IsAsciiAlnum(byte) ||
+                                std::strchr("%+,-./:@]_ '", byte) != nullptr;
+    if (!safe) return false;
+  }
+  return true;
 }
 
 std::string Escaped(unsigned char byte) {
@@ -82,7 +101,7 @@ std::string ShellQuoted(const std::string& name, bool always) {
   bool special = name.empty();
   bool allSafeInDoubleQuotes = true;
   for (const Character& c : characters) {
-    special = special || !c.printable || (c.size == 1 && IsSpecial(name, name[c.begin], c.begin));
+    special = special || Special(name, c);
     allSafeInDoubleQuotes = allSafeInDoubleQuotes && SafeInDoubleQuotes(name, c);
   }
   if (!always && !special) return name;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Diagnostics.h"
+#include "WriteAll.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -25,36 +26,20 @@ constexpr int kOpenForReading = O_RDONLY | O_BINARY;
 constexpr int kOpenForReading = O_RDONLY;
 #endif
 
-// Windows counts the bytes of one read or write in an unsigned int; a smaller call is no slower.
-constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
-
 const std::string kStandardInput = "-";
 
 }  // namespace
 
-void OpenClosedStandardDescriptors() {
+bool OpenClosedStandardDescriptors(ClosedAtStart& closed) {
+  closed = {};
 #ifndef _WIN32
   for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
     if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    closed[static_cast<std::size_t>(fd)] = true;
     // The lowest free descriptor is this one, since the lower ones are open by now.
-    static_cast<void>(open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY));
+    if (open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) < 0) return false;
   }
 #endif
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const auto wrote = write(fd, data, static_cast<unsigned>(std::min(size, kMostPerCall)));
-    if (wrote < 0 && errno == EINTR) continue;
-    // A write that makes no progress would make none if retried either; like the core utilities,
-    // take it for a full disk.
-    if (wrote <= 0) {
-      if (wrote == 0) errno = ENOSPC;
-      return false;
-    }
-    data += wrote;
-    size -= static_cast<std::size_t>(wrote);
-  }
   return true;
 }
 

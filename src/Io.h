@@ -1,6 +1,7 @@
 #ifndef SIMPLE_ENCRYPTION_IO_H
 #define SIMPLE_ENCRYPTION_IO_H
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -8,13 +9,15 @@
 // The program's side of the operating system: files, standard streams and messages, through the
 // POSIX calls that MinGW-w64 has too.
 
+// Which of descriptors 0, 1 and 2 were closed when the program started.
+using ClosedAtStart = std::array<bool, 3>;
+
 // Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed, so that no file the program
 // opens later takes its place, and a message or the output cannot land in it. Standard input is
 // opened for writing and the others for reading, so that using them fails as it would have.
-void OpenClosedStandardDescriptors();
-
-// Writes all `size` bytes to `fd`. Returns false if it could not, with errno set to the reason.
-bool WriteAll(int fd, const char* data, std::size_t size);
+// Returns false, with errno set, if one of them cannot be: the run must then end before it
+// writes anything. Records in `closed` which ones were closed.
+bool OpenClosedStandardDescriptors(ClosedAtStart& closed);
 
 // Closes standard output and reports a failure there, which some file systems give only then.
 // Returns false if it failed.

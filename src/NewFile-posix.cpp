@@ -1,16 +1,24 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstddef>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "NewFile.h"
+#include "WriteAll.h"
 
 namespace {
 
@@ -33,18 +41,20 @@ bool EndsProgram(int signal) {
 #ifdef SIGINFO
     case SIGINFO:
 #endif
-    // Ignored instead, so that a write past the file size limit fails with EFBIG, which is
-    // reported and cleaned up.
-    case SIGXFSZ:
+    case SIGXFSZ:  // ignored from the start of main, so that a write past the limit fails
       return false;
     default:
       return true;
   }
 }
 
-void RemoveFileAndEnd(int signal) {
+void RemoveFileInHaste() {
   const char* const file = fileToRemove.load();
   if (file != nullptr) static_cast<void>(unlink(file));
+}
+
+void RemoveFileAndEnd(int signal) {
+  RemoveFileInHaste();
   // SA_RESETHAND has restored the default action, so the signal raised again ends the program
   // as soon as this returns, and whoever sent it sees the program end by it.
   static_cast<void>(raise(signal));
@@ -65,9 +75,6 @@ void CatchEndingSignals() {
       static_cast<void>(sigaction(signal, &action, nullptr));
     }
   }
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  static_cast<void>(sigaction(SIGXFSZ, &ignore, nullptr));
 }
 
 // Holds every signal back while the new file is created and not yet known to the handler.
@@ -88,6 +95,42 @@ class SignalsHeld {
   sigset_t saved{};
 };
 
+// The number a file in a folder of descriptors is named by, such as 1 in /dev/fd/1.
+std::optional<int> DescriptorNumber(const std::string& last) {
+  int fd = -1;
+  const char* const end = last.data() + last.size();
+  const auto [stop, error] = std::from_chars(last.data(), end, fd);
+  if (last.empty() || error != std::errc() || stop != end || fd < 0) return std::nullopt;
+  return fd;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether `folder` is the one in which the kernel shows this process's descriptors, by whatever
+// path it is reached: /dev/fd/, /proc/self/fd/, /proc/PID/fd/, or a thread's own.
+bool IsOwnDescriptorFolder(const std::string& folder) {
+  struct stat status {};
+  if (stat(folder.empty() ? "." : folder.c_str(), &status) != 0) return false;
+  for (const char* const own : {"/proc/self/fd", "/proc/thread-self/fd"}) {
+    struct stat ownStatus {};
+    if (stat(own, &ownStatus) == 0 && SameFile(status, ownStatus)) return true;
+  }
+  return false;
+}
+
+bool InProc(const std::string& folder) {
+#ifdef __linux__
+  struct statfs system {};
+  return statfs(folder.empty() ? "." : folder.c_str(), &system) == 0 &&
+         system.f_type == PROC_SUPER_MAGIC;
+#else
+  static_cast<void>(folder);
+  return false;
+#endif
+}
+
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
@@ -95,12 +138,20 @@ std::string FolderOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-std::string FileToReplace(const std::string& name) {
+OutputTarget TargetOf(const std::string& name) {
   std::string path = name;
   constexpr int kMostLinks = 40;  // as many as Linux follows in one path
   for (int links = 0; links < kMostLinks; ++links) {
+    const std::string folder = FolderOf(path);
+    if (const std::optional<int> fd = DescriptorNumber(path.substr(folder.size()));
+        fd && IsOwnDescriptorFolder(folder)) {
+      return {path, *fd};
+    }
     struct stat status {};
     if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+    // Links in /proc name what a process has open, such as "pipe:[123]" or "/home/f (deleted)",
+    // which is no path to make a file at; the kernel follows them itself when the name is opened.
+    if (InProc(folder)) break;
     std::string link(256, '\0');
     ssize_t length = 0;
     while ((length = readlink(path.c_str(), link.data(), link.size())) ==
@@ -109,54 +160,46 @@ std::string FileToReplace(const std::string& name) {
     }
     if (length <= 0) break;
     link.resize(static_cast<std::size_t>(length));
-    path = link[0] == '/' ? link : FolderOf(path).append(link);
+    path = link[0] == '/' ? link : folder + link;
   }
-  return path;
+  return {path, -1};
 }
 
-int OwnDescriptor(const std::string& name) {
-  int fd = -1;
-  if (name == "/dev/stdin") {
-    fd = STDIN_FILENO;
-  } else if (name == "/dev/stdout") {
-    fd = STDOUT_FILENO;
-  } else if (name == "/dev/stderr") {
-    fd = STDERR_FILENO;
-  } else {
-    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-      if (name.compare(0, prefix.size(), prefix) != 0) continue;
-      const char* const last = name.data() + name.size();
-      const auto [end, error] = std::from_chars(name.data() + prefix.size(), last, fd);
-      if (error != std::errc() || end != last || fd < 0) fd = -1;
-    }
-  }
-  // A descriptor that is not open is no file of the program's; opening the name then fails.
-  return fd >= 0 && fcntl(fd, F_GETFD) >= 0 ? fd : -1;
-}
+bool IsOpen(int fd) { return fcntl(fd, F_GETFD) >= 0; }
 
 int OpenToWrite(const std::string& name) { return open(name.c_str(), O_WRONLY); }
 
-int CreateNewFile(const std::string& path) {
+int CreateNewFile(const std::string& path, mode_t mode) {
   // Held until the handler knows the new file, so that no signal can leave it behind.
   const SignalsHeld held;
   CatchEndingSignals();
-  // Mode 0666, so that the kernel applies the umask, or the folder's default access control list,
-  // as it does for a redirection.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL,
-                      S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
   if (fd >= 0) fileToRemove = path.c_str();
   return fd;
 }
 
-void KeepOwnerAndMode(int fd, const struct stat& old) {
-  // The owner first, since changing it clears the set-ID bits. A user may give a file to a group
-  // of their own but to no other user, and then the group alone is kept; where neither can be,
-  // the new file is the user's own.
+void KeepAccess(int fd, const struct stat& old, const std::string& oldPath) {
+  // The owner first: the file is still open to its creator alone, and changing the owner clears
+  // the set-ID bits. A user may give a file to a group of their own but to no other user, and
+  // then the group alone is kept; where neither can be, the new file is the user's own.
   const bool ownerKept = fchown(fd, old.st_uid, old.st_gid) == 0;
   [[maybe_unused]] const bool groupKept =
       ownerKept || fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
-  // A set-ID bit on a file that now belongs to someone else would hand that user's rights to
-  // whoever runs it.
+  // Then the old file's access control list, in the kernel's own form, in place of whatever the
+  // folder's default one gave the new file; without one to copy, none, so that the mode below
+  // opens the file to nobody that a default entry names.
+  constexpr const char* kAcl = "system.posix_acl_access";
+  std::string acl(256, '\0');
+  ssize_t size = 0;
+  while ((size = getxattr(oldPath.c_str(), kAcl, acl.data(), acl.size())) < 0 && errno == ERANGE) {
+    acl.resize(acl.size() * 2);
+  }
+  if (size <= 0 || fsetxattr(fd, kAcl, acl.data(), static_cast<std::size_t>(size), 0) != 0) {
+    static_cast<void>(fremovexattr(fd, kAcl));
+  }
+  // Last the mode, which the list has already set but for the set-ID and sticky bits. A set-ID
+  // bit on a file that now belongs to someone else would hand that user's rights to whoever runs
+  // it.
   const mode_t setId = ownerKept ? 0 : S_ISUID | S_ISGID;
   static_cast<void>(fchmod(fd, old.st_mode & 07777 & ~setId));
 }
@@ -167,6 +210,13 @@ bool PutInPlace(const std::string& path, const std::string& target) {
   if (rename(path.c_str(), target.c_str()) != 0) return false;
   fileToRemove = nullptr;
   return true;
+}
+
+[[noreturn]] void EndForLackOfMemory() {
+  constexpr char kMessage[] = "simple_encryption: memory exhausted\n";
+  static_cast<void>(WriteAll(STDERR_FILENO, kMessage, sizeof kMessage - 1));
+  RemoveFileInHaste();
+  _exit(EXIT_FAILURE);
 }
 
 void RemoveNewFile(const std::string& path) {

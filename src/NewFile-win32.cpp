@@ -1,42 +1,69 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <string>
 
 #include "NewFile.h"
+#include "WriteAll.h"
 
 // Windows has no symbolic links that a user makes in passing, no descriptors named as files,
 // and no owners to keep; Ctrl-C is not a signal that a handler can clean up after.
+
+namespace {
+
+// The new file, for EndForLackOfMemory to remove.
+std::atomic<const char*> fileToRemove{nullptr};
+
+}  // namespace
 
 std::string FolderOf(const std::string& path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-std::string FileToReplace(const std::string& name) { return name; }
+OutputTarget TargetOf(const std::string& name) { return {name, -1}; }
 
-int OwnDescriptor(const std::string& /*name*/) { return -1; }
+bool IsOpen(int fd) { return _get_osfhandle(fd) != -1; }
 
 int OpenToWrite(const std::string& name) { return open(name.c_str(), O_WRONLY | O_BINARY); }
 
-int CreateNewFile(const std::string& path) {
-  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, S_IREAD | S_IWRITE);
+int CreateNewFile(const std::string& path, mode_t /*mode*/) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, S_IREAD | S_IWRITE);
+  if (fd >= 0) fileToRemove = path.c_str();
+  return fd;
 }
 
-void KeepOwnerAndMode(int /*fd*/, const struct stat& /*old*/) {}
+void KeepAccess(int /*fd*/, const struct stat& /*old*/, const std::string& /*oldPath*/) {}
 
 bool FlushToDisk(int fd) { return _commit(fd) == 0; }
 
 bool PutInPlace(const std::string& path, const std::string& target) {
   // A plain rename there refuses to replace a file.
-  if (MoveFileExA(path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+  if (MoveFileExA(path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+    fileToRemove = nullptr;
+    return true;
+  }
   errno = EACCES;
   return false;
 }
 
-void RemoveNewFile(const std::string& path) { static_cast<void>(unlink(path.c_str())); }
+void RemoveNewFile(const std::string& path) {
+  static_cast<void>(unlink(path.c_str()));
+  fileToRemove = nullptr;
+}
+
+[[noreturn]] void EndForLackOfMemory() {
+  constexpr char kMessage[] = "simple_encryption: memory exhausted\n";
+  static_cast<void>(WriteAll(STDERR_FILENO, kMessage, sizeof kMessage - 1));
+  const char* const file = fileToRemove.load();
+  if (file != nullptr) static_cast<void>(unlink(file));
+  _exit(EXIT_FAILURE);
+}

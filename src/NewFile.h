@@ -7,30 +7,45 @@
 
 // The operating system's side of replacing a file with a new one written beside it: one file for
 // POSIX systems, one for Windows. Each function that fails sets errno to the reason.
+//
+// The lifetime rule: from CreateNewFile until PutInPlace or RemoveNewFile, the new file's path
+// is held, as a pointer into the string passed to CreateNewFile, for the signal handler and the
+// handler for running out of memory, which remove the file. That string must stay alive and
+// unchanged until then; Output's member holding the name does.
 
 // Returns the folder part of `path`, ending in its separator, or "" for the current folder.
 std::string FolderOf(const std::string& path);
 
-// Returns the file that writing to `name` replaces: `name` with its symbolic links followed, also
-// to a file that the last link names and that does not exist yet, so that the link stays.
-std::string FileToReplace(const std::string& name);
+// What a name given for the output reaches, decided as the kernel follows it, not by spelling.
+struct OutputTarget {
+  // The file that writing to the name replaces: the name with its symbolic links followed, also
+  // to a file that the last link names and that does not exist yet, so that the link stays.
+  std::string file;
+  // The program's own descriptor that the name reaches, however it is spelled (/dev/stdout, a
+  // link to it, /dev/./fd/1, /proc/self/fd/1, /proc/PID/fd/1), whether that descriptor is open
+  // or not, or -1. Writing through it leaves the file behind it, and whatever else shares the
+  // descriptor, as they are. The text of such a link is never taken for a file's name.
+  int descriptor;
+};
+OutputTarget TargetOf(const std::string& name);
 
-// Returns the descriptor that `name` reaches when it names one of the program's own open
-// descriptors, as /dev/stdout, /dev/fd/N and /proc/self/fd/N do, or -1. Writing through it
-// leaves the file behind it, and whatever else shares the descriptor, as they are.
-int OwnDescriptor(const std::string& name);
+// Returns whether `fd` is open.
+bool IsOpen(int fd);
 
 // Opens `name` to write to it as it is, as a device or a pipe is written. Returns -1 on failure.
 int OpenToWrite(const std::string& name);
 
-// Creates `path`, which must not exist yet, with the permissions that a shell redirection would
-// give it, and opens it for writing. Returns -1 on failure. From then on, until the file is
-// renamed or removed below, a signal that ends the program removes it first.
-int CreateNewFile(const std::string& path);
+// Creates `path`, which must not exist yet, and opens it for writing. Returns -1 on failure.
+// `mode` goes through the umask, or the folder's default access control list, as a redirection's
+// does. From then on, until the file is renamed or removed below, a signal that ends the program
+// removes it first.
+int CreateNewFile(const std::string& path, mode_t mode);
 
-// Gives the new file at `fd` the owner, group and permission bits of the file `old` describes,
-// as far as the user may.
-void KeepOwnerAndMode(int fd, const struct stat& old);
+// Gives the new file at `fd` the owner, group, access control list and permission bits of the
+// file `old` describes, at `oldPath`, as far as the user may, in an order that never leaves the
+// new file more open than the old one. The access control list follows the mode alone where the
+// old one cannot be read or the new one cannot take it.
+void KeepAccess(int fd, const struct stat& old, const std::string& oldPath);
 
 // Flushes what was written to `fd` to the disk. Returns false on failure.
 bool FlushToDisk(int fd);
@@ -40,5 +55,9 @@ bool PutInPlace(const std::string& path, const std::string& target);
 
 // Removes the new file at `path`.
 void RemoveNewFile(const std::string& path);
+
+// Reports on standard error that memory ran out, removes the new file if there is one, and ends
+// the program with status 1, without allocating: the handler for operator new.
+[[noreturn]] void EndForLackOfMemory();
 
 #endif  // SIMPLE_ENCRYPTION_NEW_FILE_H

@@ -106,6 +106,12 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
         break;
       case 'o':
         options.output = optarg;
+        // Caught here, before anything is read, rather than when the finished file cannot be
+        // put in place.
+        if (options.output.empty()) {
+          parsed.error = "invalid output file: ''";
+          return parsed;
+        }
         outputGiven = true;
         break;
       // Help and the version act where they are read, as in the core utilities: whatever
@@ -157,8 +163,9 @@ then each line typed, until a line is 'quit' or 'exit'.
                          default 3)
   -e, --encrypt        write the FILEs with their letters moved forward
   -d, --decrypt        write the FILEs with their letters moved back
-  -g, --guess          print the shift that most likely encrypted the English
-                         text of each FILE; with -d, decrypt each with it
+  -g, --guess          print the shift that most likely encrypted each FILE, in
+                         English, German, French, Spanish or Italian; with -d,
+                         decrypt each with it
   -l, --list           print all 26 shifts of each FILE, most likely first,
                          with their probabilities and a preview
   -o, --output=FILE    write to FILE instead of standard output, replacing it
@@ -168,7 +175,9 @@ then each line typed, until a line is 'quit' or 'exit'.
 
 With no FILE, or when FILE is -, read standard input. Every byte other than
 the ASCII letters passes through unchanged. A guess is refused when no shift
-makes the text read as English.
+makes the text read as one of the five languages.
+
+A Caesar shift hides nothing; for secrecy, use gpg or age.
 
 Exit status: 0 on success, 1 if input, output or memory failed, or a guess
 found no letters or was refused, 2 for a usage error.

@@ -12,9 +12,13 @@
 #include "Diagnostics.h"
 #include "Io.h"
 #include "NewFile.h"
+#include "WriteAll.h"
 
-Output::Output(std::string fileName)
-    : name(std::move(fileName)), standardOutput(name == "-" || OwnDescriptor(name) == 1) {}
+Output::Output(std::string fileName, const ClosedAtStart& closed)
+    : name(std::move(fileName)),
+      reached(name == "-" ? OutputTarget{name, STDOUT_FILENO} : TargetOf(name)),
+      closedAtStart(closed),
+      standardOutput(reached.descriptor == STDOUT_FILENO) {}
 
 Output::~Output() { Discard(); }
 
@@ -23,15 +27,21 @@ bool Output::Open() {
     fd = STDOUT_FILENO;
     return true;
   }
-  fd = OwnDescriptor(name);
-  if (fd >= 0) {
-    ownDescriptor = true;
-    return true;
+  if (reached.descriptor >= 0) {
+    // What the program opened in place of a closed descriptor is nobody's file to write to.
+    const auto standard = static_cast<std::size_t>(reached.descriptor);
+    if (standard < closedAtStart.size() && closedAtStart[standard]) return Fail(EBADF);
+    if (IsOpen(reached.descriptor)) {
+      fd = reached.descriptor;
+      ownDescriptor = true;
+      return true;
+    }
+    // Not open: the kernel's own answer to the name, as the user gave it.
   }
   struct stat status {};
   const bool exists = stat(name.c_str(), &status) == 0;
   if (!exists && errno != ENOENT) return Fail(errno);
-  if (exists && !S_ISREG(status.st_mode)) {
+  if (reached.descriptor >= 0 || (exists && !S_ISREG(status.st_mode))) {
     // A device or a pipe is written as it is; a directory fails here, with EISDIR.
     fd = OpenToWrite(name);
     return fd >= 0 || Fail(errno);
@@ -42,15 +52,18 @@ bool Output::Open() {
     if (probe < 0) return Fail(errno);
     static_cast<void>(close(probe));
   }
-  target = FileToReplace(name);
-  if (!CreateBeside(target)) return false;
-  if (exists) KeepOwnerAndMode(fd, status);
+  // A new file is made as a redirection makes it; one that replaces a file is open to its
+  // creator alone until it has the old file's access.
+  const mode_t mode = exists ? status.st_mode & (S_IRUSR | S_IWUSR)
+                             : S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+  if (!CreateBeside(reached.file, mode)) return false;
+  if (exists) KeepAccess(fd, status, reached.file);
   return true;
 }
 
 // Creates the new file under a name that no other run picks, so that two runs on one folder do
 // not write into one file.
-bool Output::CreateBeside(const std::string& file) {
+bool Output::CreateBeside(const std::string& file, mode_t mode) {
   const std::string folder = FolderOf(file);
   constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device seed;
@@ -60,7 +73,7 @@ bool Output::CreateBeside(const std::string& file) {
   for (int tries = 0; tries < kTries; ++tries) {
     temporary = folder + ".simple_encryption-";
     for (int i = 0; i < 6; ++i) temporary += kLetters[letter(random)];
-    fd = CreateNewFile(temporary);
+    fd = CreateNewFile(temporary, mode);
     if (fd >= 0) return true;
     if (errno != EEXIST) break;
   }
@@ -100,7 +113,7 @@ bool Output::Fail(int errnum) {
 bool Output::Replace() {
   if (!FlushToDisk(fd)) return Fail(errno);
   if (close(std::exchange(fd, -1)) != 0) return Fail(errno);
-  if (!PutInPlace(temporary, target)) return Fail(errno);
+  if (!PutInPlace(temporary, reached.file)) return Fail(errno);
   temporary.clear();
   return true;
 }

@@ -1,20 +1,27 @@
 #ifndef SIMPLE_ENCRYPTION_OUTPUT_H
 #define SIMPLE_ENCRYPTION_OUTPUT_H
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
+
+#include "Io.h"
+#include "NewFile.h"
 
 // Where a filter writes: standard output, or a named file. A named regular file is written as a
 // new file in its folder, which replaces it only once everything has been written and flushed
 // to disk, so that a failure at any step, or an end by any signal that can be caught, leaves it
-// as it was, and leaves no new file behind. The new file gets the old one's permission bits, and
-// its owner and group where the user may set them; a symbolic link is followed, and stays. Other
-// files, such as /dev/null or a pipe, and names of the program's own descriptors, such as
-// /dev/stdout, are written directly. Every failure is reported, once.
+// as it was, and leaves no new file behind. The new file is never more open than the old one: it
+// is made open to its creator alone, then gets the old one's owner and group where the user may
+// set them, its access control list and its permission bits. A symbolic link is followed, and
+// stays. Other files, such as /dev/null or a pipe, and names of the program's own descriptors,
+// such as /dev/stdout, are written directly. Every failure is reported, once.
 class Output {
  public:
-  // `fileName` "-" stands for standard output.
-  explicit Output(std::string fileName);
+  // `fileName` "-" stands for standard output. A name that reaches a standard descriptor that
+  // was closed when the program started, as `closed` says, is refused as a bad descriptor.
+  Output(std::string fileName, const ClosedAtStart& closed);
   // Removes the new file unless Finish put it in place.
   ~Output();
   Output(const Output&) = delete;
@@ -35,15 +42,16 @@ class Output {
 
  private:
   bool Fail(int errnum);
-  bool CreateBeside(const std::string& file);
+  bool CreateBeside(const std::string& file, mode_t mode);
   bool Replace();
   void Discard();
 
   std::string name;
+  OutputTarget reached;  // what the name reaches
+  ClosedAtStart closedAtStart;
   bool standardOutput;
   bool ownDescriptor = false;  // a descriptor the program was given, written as it is
   std::string temporary;       // the new file while it exists, or empty
-  std::string target;          // the file it replaces, links followed
   int fd = -1;
 };
 

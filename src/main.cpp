@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +13,11 @@
 #include "Filter.h"
 #include "Guess.h"
 #include "Io.h"
+#include "NewFile.h"
 #include "Options.h"
 #include "Output.h"
 #include "SimpleEncryption.h"
+#include "WriteAll.h"
 
 namespace {
 
@@ -41,9 +44,8 @@ int RunSession(int shift) {
   // with its own call to getc, while unsynchronised it reads into a buffer that getline searches
   // a block at a time, several times faster on long lines. libc++ reads through stdio either way.
   std::ios::sync_with_stdio(false);
-  // Without this, running out of memory inside getline would only set badbit, and pass for a
-  // read error; with it, the std::bad_alloc reaches main. A read error that libstdc++ records
-  // arrives as std::ios_base::failure.
+  // A read error that libstdc++ records arrives as std::ios_base::failure, with errno still
+  // telling why, rather than as a badbit that looks like the end of input.
   std::cin.exceptions(std::ios::badbit);
 
   const SimpleEncryption cipher(shift);
@@ -89,9 +91,9 @@ int Print(const std::string& text) {
 }
 
 // The filters: -e and -d on the files as one stream, the guess modes on each file by itself.
-int RunFilter(const Options& options) {
+int RunFilter(const Options& options, const ClosedAtStart& closed) {
   UseBinaryStandardStreams();
-  Output output(options.output);
+  Output output(options.output, closed);
   if (!output.Open()) return EXIT_FAILURE;
   const Writer write = [&output](const char* data, std::size_t size) {
     return output.Write(data, size);
@@ -130,7 +132,7 @@ int RunFilter(const Options& options) {
   return output.Finish(succeeded) ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
-int Run(int argc, char** argv) {
+int Run(int argc, char** argv, const ClosedAtStart& closed) {
   const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   if (!parsed.error.empty()) {
     Report(parsed.error + "\nTry 'simple_encryption --help' for more information.");
@@ -145,20 +147,26 @@ int Run(int argc, char** argv) {
     case Options::Mode::kVersion:
       return Print(VersionText());
     default:
-      return RunFilter(options);
+      return RunFilter(options, closed);
   }
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  OpenClosedStandardDescriptors();
-  UseLocaleForMessages();
-  try {
-    return Run(argc, argv);
-  } catch (const std::bad_alloc&) {
-    // Instead of the runtime's abort, which would leave a core dump and its own message.
-    Report("memory exhausted");
+  ClosedAtStart closed{};
+  if (!OpenClosedStandardDescriptors(closed)) {
+    Report("cannot open /dev/null in place of a closed standard descriptor", errno);
     return EXIT_FAILURE;
   }
+  UseLocaleForMessages();
+  // Reported and ended where memory runs out, rather than by an exception, whose own memory
+  // may be what is missing: the runtime would then abort.
+  std::set_new_handler(EndForLackOfMemory);
+#ifdef SIGXFSZ
+  // A write past the file size limit then fails with EFBIG, which is reported, and a new file
+  // cleaned up, rather than ending the program where it stands.
+  static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
+#endif
+  return Run(argc, argv, closed);
 }
