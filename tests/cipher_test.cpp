@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "Guess.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
@@ -88,6 +90,10 @@ TEST(Cipher, EveryByteAndShiftMatchesReferenceAndRoundTrips) {
         ASSERT_EQ(static_cast<unsigned char>(decrypted[i]), ReferenceShift(byte, 26 - shift))
             << "byte " << int{byte} << " at " << i << " of " << length << " shift " << shift;
       }
+      // In place, only the bytes in the range move.
+      std::string framed = "a" + text + "a";
+      cipher.EncryptInPlace(&framed[1], length);
+      ASSERT_EQ(framed, "a" + encrypted + "a") << "length " << length;
       ASSERT_EQ(cipher.DecryptString(encrypted), text) << "length " << length;
       ASSERT_EQ(cipher.EncryptString(decrypted), text) << "length " << length;
     }
@@ -196,6 +202,16 @@ TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
   int count = 2;
   while (std::getline(lines, line)) ++count;
   EXPECT_EQ(count, 26);
+}
+
+// A name is quoted in the same call that reports errno's reason, and the compiler may work out
+// either argument first: decoding the name must leave errno as it was.
+TEST(Diagnostics, QuotingANameKeepsErrno) {
+  for (const std::string name : {"caf\xC3\xA9", "\xFF\xFE", "a b"}) {
+    errno = ENOENT;
+    static_cast<void>(QuoteName(name));
+    EXPECT_EQ(errno, ENOENT) << name;
+  }
 }
 
 }  // namespace

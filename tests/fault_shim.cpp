@@ -2,11 +2,14 @@
 // would, though no file system does so on demand: SIMPLE_ENCRYPTION_FAULT names the fault.
 // Preloaded into the program with LD_PRELOAD, on Linux only.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +36,25 @@ int Fail() {
 
 extern "C" {
 
+// /dev/null missing, as in a bare chroot; or a new file made open to more than its creator, where
+// none may be.
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg,hicpp-vararg): open's own signature
+int open(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    std::va_list rest;
+    va_start(rest, flags);
+    mode = va_arg(rest, mode_t);
+    va_end(rest);
+  }
+  if (Injected("devnull") && std::strcmp(path, "/dev/null") == 0) {
+    errno = ENOENT;
+    return -1;
+  }
+  if (Injected("private") && (flags & O_CREAT) != 0 && (mode & 077) != 0) return Fail();
+  return Real(open, "open")(path, flags, mode);
+}
+
 int fsync(int fd) { return Injected("fsync") ? Fail() : Real(fsync, "fsync")(fd); }
 
 int rename(const char* from, const char* to) {
@@ -53,11 +75,14 @@ ssize_t write(int fd, const void* data, std::size_t size) {
 }
 
 // Every other read is interrupted, and none gives more than a few hundred bytes; or the program
-// is sent SIGTERM or SIGQUIT while it waits for input.
+// is sent SIGTERM or SIGQUIT, once, while it waits for input: once, so that a handler that let
+// the program go on would be seen to.
 // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): as for write
 ssize_t read(int fd, void* data, std::size_t size) {
-  if (Injected("sigterm")) kill(getpid(), SIGTERM);
-  if (Injected("sigquit")) kill(getpid(), SIGQUIT);
+  static bool signalled = false;
+  if (!signalled && Injected("sigterm")) kill(getpid(), SIGTERM);
+  if (!signalled && Injected("sigquit")) kill(getpid(), SIGQUIT);
+  signalled = true;
   if (Injected("eintr")) {
     static bool interrupt = false;
     interrupt = !interrupt;

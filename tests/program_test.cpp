@@ -304,15 +304,18 @@ Outcome RunProgram(const Case& c) {
                  [](std::string& variable) { return variable.data(); });
   envp.push_back(nullptr);
   pid_t pid = 0;
-  // The child inherits the limit and the ignored SIGXFSZ, so that a write past the limit fails
-  // with EFBIG instead of killing it, and the umask. All are restored at once: the test writes
-  // files too. No core files from the rows that end the program by a signal.
+  // The child inherits the limit and the umask, both restored at once: the test writes files
+  // too. SIGXFSZ stays at its default, so that the program must see to it itself that a write
+  // past the limit fails rather than ends it; only a launcher, which writes files of its own
+  // before the program starts, gets it ignored. No core files from the rows that end the
+  // program by a signal.
   const rlimit noCore{0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
   const mode_t savedMask = umask(c.umask);
   rlimit savedLimit{};
   getrlimit(RLIMIT_FSIZE, &savedLimit);
-  const auto savedHandler = std::signal(SIGXFSZ, outputLimit > 0 ? SIG_IGN : SIG_DFL);
+  const bool launched = !LauncherWords().empty();
+  const auto savedHandler = std::signal(SIGXFSZ, outputLimit > 0 && launched ? SIG_IGN : SIG_DFL);
   if (outputLimit > 0) {
     const rlimit limit{static_cast<rlim_t>(outputLimit), savedLimit.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
@@ -487,6 +490,9 @@ const std::vector<Case> kCases = {
                "invalid shift: '3x'"),
     // Control characters in a message are quoted, so that it stays on one line.
     UsageError("a shift with a line feed", {"-s", "1\n2"}, "invalid shift: '1'$'\\n''2'"),
+    UsageError("a shift with two signs", {"-s", "+-3"}, "invalid shift: '+-3'"),
+    UsageError("a long option without its argument", {"--shift"},
+               "option '--shift' requires an argument"),
     UsageError("an abbreviated option with an argument", {"--hel=1"},
                "option '--help' doesn't allow an argument"),
     // A short option's fault is not the long option before it.
@@ -531,6 +537,10 @@ const std::vector<Case> kCases = {
     MissingFile("invalid UTF-8", "\xFF\xFE", "''$'\\377\\376'"),
     MissingFile("UTF-8", "caf\xC3\xA9", "'caf'$'\\303\\251'"),
     MissingFile("nothing", "", "''"),
+    MissingFile("a quote, digits and capitals", "it's 0-9 A-Z a-z", "\"it's 0-9 A-Z a-z\""),
+    // Between double quotes a shell would expand these.
+    MissingFile("a quote and a dollar", "it's $x", "'it'\\''s $x'"),
+    MissingFile("a quote and a backquote", "it's `x`", "'it'\\''s `x`'"),
     // A filter that read standard input only once would stop at the first block.
     Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted)
         .Representative()
@@ -578,6 +588,30 @@ const std::vector<Case> kCases = {
     Case("-o /dev/stdout appending to a file", "start\n", "", 0, "", kAppendToInput)
         .Args({"-e", "-o", "/dev/stdout", "@second"})
         .File("start\nJxu uduco qjjqsai qj tqmd\n"),
+    // Made open to its creator alone, or the fault shim refuses to make it: anyone who opened it
+    // before it had the old mode could read the new contents.
+    Case("a replaced file is made open to its creator alone", "Khoor", "")
+        .Args({"-d", "-o", "@in", "@in"})
+        .Fault("private")
+        .File("Hello", 0644),
+    Case("-o a device", "Khoor", "").Args({"-d", "-o", "/dev/null", "@in"}),
+    // The descriptor decided by what the name reaches, not by how it is spelled.
+    Case("-o standard output spelled another way", "start\n", "", 0, "", kAppendToInput)
+        .Args({"-e", "-o", "//dev/./fd/1", "@second"})
+        .File("start\nJxu uduco qjjqsai qj tqmd\n"),
+    // What the program opened in place of a closed descriptor must not swallow the output.
+    Case("-o standard input, closed", "Khoor", "", 1, kClosed)
+        .Args({"-e", "-o", "/dev/stdin", "@in"})
+        .Err("simple_encryption: /dev/stdin: Bad file descriptor\n"),
+    Case("-o a descriptor that is not open", "", "", 1)
+        .Args({"-e", "-o", "/dev/fd/99"})
+        .Err("simple_encryption: /dev/fd/99: No such file or directory\n"),
+    UsageError("an empty output file name", {"-e", "-o", ""}, "invalid output file: ''"),
+    Case("a closed descriptor where /dev/null cannot be opened", "Khoor", "", 1, kClosed)
+        .Args({"-e", "@in"})
+        .Fault("devnull")
+        .Err("simple_encryption: cannot open /dev/null in place of a closed standard "
+             "descriptor: No such file or directory\n"),
     Case("a folder where no file can be made", "", "", 1)
         .Args({"-e", "-o", "/nonexistent/f"})
         .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
@@ -592,13 +626,12 @@ const std::vector<Case> kCases = {
         .Err("simple_encryption: @in: File too large\n")
         .File(kLongKhoor),
     Case("SIGTERM while input is coming leaves the file as it was", "Khoor", "", 128 + SIGTERM,
-         kInputNeverEnds)
-        .Representative()
+         kInputPipe)
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigterm")
         .File("Khoor"),
     Case("SIGQUIT while input is coming leaves the file as it was", "Khoor", "", 128 + SIGQUIT,
-         kInputNeverEnds)
+         kInputPipe)
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigquit")
         .File("Khoor"),
@@ -608,7 +641,6 @@ const std::vector<Case> kCases = {
 
     // ---- Faults that no file system gives on demand
     Case("a failed close of standard output", "Khoor", "Hello", 1)
-        .Representative()
         .Args({"-d"})
         .Fault("close")
         .Err("simple_encryption: write error: Input/output error\n"),
@@ -674,10 +706,23 @@ const std::vector<Case> kCases = {
     Case("gibberish of 25 letters", "KGCCLYKQLWLFAYPXPNECEQNOI\n", "", 1)
         .Args({"--guess"})
         .Err(kRefused),
+    // Refused from 20 letters on, and only noted below.
+    Case("gibberish of 20 letters", "kemu bcrdl sbq gbcnnchc\n", "", 1)
+        .Args({"--guess"})
+        .Err(kRefused),
+    Case("gibberish of 19 letters", "kemu bcrdl sbq gbcnnch\n", "24\n")
+        .Args({"--guess"})
+        .Err("simple_encryption: uncertain guess: shift 24 at 0.4%, then shift 14 at 0.0%\n"),
+    // Groups of one length are letters without gaps, whether the last is full or not.
+    Case("groups of five, the last one full", "WKHTX LFNEU RZQIR AMXPS\n", "3\n").Args({"--guess"}),
+    Case("groups of five, the last one short", "WKHTX LFNEU RZQIR AMXP\n", "3\n").Args({"--guess"}),
     // What is read while no letter has come is bounded, or this would never end.
     Case("an endless input without letters", "", "", 1, "/dev/zero")
         .Args({"--guess"})
         .Err("simple_encryption: no letters to guess the shift from\n"),
+    Case("a text without a line feed listed", "Wkh hqhpb", "3\t99.2%\tThe enemy\n")
+        .Args({"--list"})
+        .Start(),
     Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.9%\tThe enemy\n").Args({"--list"}).Start(),
 };
 
@@ -694,6 +739,8 @@ TEST_P(Transcript, MatchesByteForByte) {
 #ifndef SIMPLE_ENCRYPTION_FAULT_SHIM
   if (!c.fault.empty()) GTEST_SKIP() << "no fault shim in this build";
 #endif
+  // The fault would strike the launcher, a shell script in Valgrind's case, and not the program.
+  if (!c.fault.empty() && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
   const Outcome run = RunProgram(c);
   EXPECT_EQ(run.status, c.expectedStatus);
   EXPECT_EQ(run.err, Expand(c.expectedErr, run.dir));
