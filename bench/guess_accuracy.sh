@@ -148,7 +148,8 @@ generate() {
 # the shift --guess printed ("refused" if it refused), and 1 if it noted that it was unsure.
 measure() {
   local dir=$work/$1-$2
-  (cd "$dir" && "$program" --guess -- * >../guess 2>../notes || true
+  (cd "$dir"
+   "$program" --guess -- * >../guess 2>../notes || true  # a refusal's status is a result here
    "$program" --list -- * >../list)
   awk -v kind="$1" -v n="$2" '
     FILENAME ~ /guess$/ { guessed[$2] = $1; next }
