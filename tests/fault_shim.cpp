@@ -32,6 +32,18 @@ int Fail() {
   return -1;
 }
 
+bool Refused(const char* path, int flags, mode_t mode) {
+  if (Injected("devnull") && std::strcmp(path, "/dev/null") == 0) {
+    errno = ENOENT;
+    return true;
+  }
+  if (Injected("private") && (flags & O_CREAT) != 0 && (mode & 077) != 0) {
+    errno = EIO;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" {
@@ -47,12 +59,12 @@ int open(const char* path, int flags, ...) {
     mode = va_arg(rest, mode_t);
     va_end(rest);
   }
-  if (Injected("devnull") && std::strcmp(path, "/dev/null") == 0) {
-    errno = ENOENT;
-    return -1;
-  }
-  if (Injected("private") && (flags & O_CREAT) != 0 && (mode & 077) != 0) return Fail();
-  return Real(open, "open")(path, flags, mode);
+  return Refused(path, flags, mode) ? -1 : Real(open, "open")(path, flags, mode);
+}
+
+// What a fortified build calls for flags that are not known at compile time.
+int __open_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier): glibc's
+  return Refused(path, flags, 0) ? -1 : Real(__open_2, "__open_2")(path, flags);
 }
 
 int fsync(int fd) { return Injected("fsync") ? Fail() : Real(fsync, "fsync")(fd); }
