@@ -577,6 +577,10 @@ const std::vector<Case> kCases = {
         .Representative()
         .Args({"-d", "-o", "@link", "@link"})
         .File("Hello, world!", 0640),
+    // The owner's own file keeps its set-ID bits, which only a change of owner may drop.
+    Case("a set-user-ID file replaced by its owner", "Khoor", "")
+        .Args({"-d", "-o", "@in", "@in"})
+        .File("Hello", 04755),
     Case("decrypting in place through an absolute link", "Khoor", "")
         .Args({"-d", "-o", "@abs", "@abs"})
         .File("Hello"),
