@@ -41,9 +41,9 @@ int OpenToWrite(const std::string& name);
 // removes it first.
 int CreateNewFile(const std::string& path, mode_t mode);
 
-// Gives the new file at `fd` the owner, group, access control list and permission bits of the
-// file `old` describes, at `oldPath`, as far as the user may, in an order that never leaves the
-// new file more open than the old one. The access control list follows the mode alone where the
+// Gives the new file at `fd`, written, the owner, group, access control list and permission bits
+// of the file `old` describes, at `oldPath`, as far as the user may, in an order that never leaves
+// the new file more open than the old one. The access control list follows the mode alone where the
 // old one cannot be read or the new one cannot take it.
 void KeepAccess(int fd, const struct stat& old, const std::string& oldPath);
 

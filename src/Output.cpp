@@ -53,12 +53,12 @@ bool Output::Open() {
     static_cast<void>(close(probe));
   }
   // A new file is made as a redirection makes it; one that replaces a file is open to its
-  // creator alone until it has the old file's access.
+  // creator alone until everything is written, and only then gets the old file's access: a write
+  // by anyone but root would clear a set-user-ID bit given before it.
   const mode_t mode = exists ? status.st_mode & (S_IRUSR | S_IWUSR)
                              : S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-  if (!CreateBeside(reached.file, mode)) return false;
-  if (exists) KeepAccess(fd, status, reached.file);
-  return true;
+  if (exists) replaced = status;
+  return CreateBeside(reached.file, mode);
 }
 
 // Creates the new file under a name that no other run picks, so that two runs on one folder do
@@ -111,6 +111,7 @@ bool Output::Fail(int errnum) {
 }
 
 bool Output::Replace() {
+  if (replaced) KeepAccess(fd, *replaced, reached.file);
   if (!FlushToDisk(fd)) return Fail(errno);
   if (close(std::exchange(fd, -1)) != 0) return Fail(errno);
   if (!PutInPlace(temporary, reached.file)) return Fail(errno);

@@ -1,9 +1,11 @@
 #ifndef SIMPLE_ENCRYPTION_OUTPUT_H
 #define SIMPLE_ENCRYPTION_OUTPUT_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "Io.h"
@@ -13,10 +15,10 @@
 // new file in its folder, which replaces it only once everything has been written and flushed
 // to disk, so that a failure at any step, or an end by any signal that can be caught, leaves it
 // as it was, and leaves no new file behind. The new file is never more open than the old one: it
-// is made open to its creator alone, then gets the old one's owner and group where the user may
-// set them, its access control list and its permission bits. A symbolic link is followed, and
-// stays. Other files, such as /dev/null or a pipe, and names of the program's own descriptors,
-// such as /dev/stdout, are written directly. Every failure is reported, once.
+// is made open to its creator alone, and once written gets the old one's owner and group where
+// the user may set them, its access control list and its permission bits. A symbolic link is
+// followed, and stays. Other files, such as /dev/null or a pipe, and names of the program's own
+// descriptors, such as /dev/stdout, are written directly. Every failure is reported, once.
 class Output {
  public:
   // `fileName` "-" stands for standard output. A name that reaches a standard descriptor that
@@ -50,8 +52,9 @@ class Output {
   OutputTarget reached;  // what the name reaches
   ClosedAtStart closedAtStart;
   bool standardOutput;
-  bool ownDescriptor = false;  // a descriptor the program was given, written as it is
-  std::string temporary;       // the new file while it exists, or empty
+  bool ownDescriptor = false;           // a descriptor the program was given, written as it is
+  std::string temporary;                // the new file while it exists, or empty
+  std::optional<struct stat> replaced;  // the file it replaces, if there was one
   int fd = -1;
 };
 
