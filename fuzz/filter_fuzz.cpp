@@ -16,6 +16,7 @@
 #include <string>
 
 #include "Filter.h"
+#include "Guess.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 

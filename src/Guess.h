@@ -1,6 +1,7 @@
 #ifndef SIMPLE_ENCRYPTION_GUESS_H
 #define SIMPLE_ENCRYPTION_GUESS_H
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -8,7 +9,48 @@
 #include "ShiftGuess.h"
 
 // --guess, --guess -d and --list on one message at a time: read its start, rank the shifts,
-// judge the ranking, and write the shift, the decryption or the listing.
+// judge the ranking, and write the shift, the decryption or the listing. The guess holds the
+// message's start, bounded, while it reads; the filters below stream the rest.
+
+// The start of a message, which its shift is guessed from.
+struct Sample {
+  // The first line of the message that holds a letter, its first kBytes bytes, without the CR of
+  // a CR LF line end.
+  class FirstLine {
+   public:
+    static constexpr std::size_t kBytes = 64;
+    void Add(const char* data, std::size_t size);
+    [[nodiscard]] std::string Text() const { return hasLetter ? line : std::string(); }
+
+   private:
+    std::string line;
+    bool hasLetter = false;
+    bool done = false;
+  };
+
+  // Most bytes read for a guess while no letter has come, unless they are passed on.
+  static constexpr std::size_t kMostBeforeALetter = std::size_t{1} << 20;
+
+  explicit Sample(ShiftGuesser::Bounds bounds = {}) : guesser(bounds) {}
+
+  ShiftGuesser guesser;
+  FirstLine firstLine;
+  // Of a sample read with bytes passed on, what was read from the first block holding a letter.
+  std::string held;
+};
+
+// Reads the start of a message into `sample`, until the guesser is full or the input ends, in
+// reads of `blockSize` bytes. With `passOn`, gives it the blocks before the first letter, which
+// read the same under every shift, and keeps the rest in `sample.held`. Without, keeps nothing,
+// and stops after Sample::kMostBeforeALetter bytes without a letter. Returns false if `passOn`
+// failed.
+bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn = nullptr,
+                std::size_t blockSize = kBlockSize);
+
+// Writes the held part of `sample` and then the rest of the message decrypted with `shift`.
+// Returns false if a write failed.
+bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& write,
+                 std::size_t blockSize = kBlockSize);
 
 // What the guess is judged to be worth: refused, or used with a note when it is not sure enough.
 struct Judgement {
@@ -16,7 +58,8 @@ struct Judgement {
   std::string message;  // the refusal or the note, or empty
 };
 
-// Judges `ranking`: a guess less than 99% likely is noted with the two most likely shifts.
+// Judges `ranking`: a guess less than 99% likely is noted with the two most likely shifts, and
+// the probability of no language where that is higher.
 Judgement Judge(const ShiftGuesser::Ranking& ranking);
 
 // Returns `probability` as a percentage with one decimal, rounded down, so that what is shown is

@@ -716,7 +716,8 @@ const std::vector<Case> kCases = {
         .Err(kRefused),
     Case("gibberish of 19 letters", "kemu bcrdl sbq gbcnnch\n", "24\n")
         .Args({"--guess"})
-        .Err("simple_encryption: uncertain guess: shift 24 at 0.4%, then shift 14 at 0.0%\n"),
+        .Err("simple_encryption: uncertain guess: shift 24 at 0.4%, then shift 14 at 0.0%, and no "
+             "language at 99.5%\n"),
     // Groups of one length are letters without gaps, whether the last is full or not.
     Case("groups of five, the last one full", "WKHTX LFNEU RZQIR AMXPS\n", "3\n").Args({"--guess"}),
     Case("groups of five, the last one short", "WKHTX LFNEU RZQIR AMXP\n", "3\n").Args({"--guess"}),
