@@ -8,6 +8,7 @@
 
 #include "Diagnostics.h"
 #include "Filter.h"
+#include "LanguageModels.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 
@@ -86,7 +87,13 @@ bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& wr
 
 Judgement Judge(const ShiftGuesser::Ranking& ranking) {
   if (ranking.refused) {
-    return {true, "no shift makes the text read as English, German, French, Spanish or Italian"};
+    // The languages as the tables name them, so that a language added there is named here.
+    std::string languages;
+    for (std::size_t i = 0; i < kLanguages; ++i) {
+      languages += (i == 0 ? "" : i + 1 == kLanguages ? " or " : ", ");
+      languages += kLanguageModels[i].name;
+    }
+    return {true, "no shift makes the text read as " + languages};
   }
   if (ranking.probabilities[0] >= kSureProbability) return {};
   std::string note = "uncertain guess: shift " + std::to_string(ranking.shifts[0]) + " at " +
