@@ -169,7 +169,10 @@ bool IsOpen(int fd) { return fcntl(fd, F_GETFD) >= 0; }
 
 int OpenToWrite(const std::string& name) { return open(name.c_str(), O_WRONLY); }
 
-int CreateNewFile(const std::string& path, mode_t mode) {
+int CreateNewFile(const std::string& path, const struct stat* replaced) {
+  const mode_t mode = replaced != nullptr
+                          ? replaced->st_mode & (S_IRUSR | S_IWUSR)
+                          : S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
   // Held until the handler knows the new file, so that no signal can leave it behind.
   const SignalsHeld held;
   CatchEndingSignals();

@@ -35,7 +35,7 @@ bool IsOpen(int fd) { return _get_osfhandle(fd) != -1; }
 
 int OpenToWrite(const std::string& name) { return open(name.c_str(), O_WRONLY | O_BINARY); }
 
-int CreateNewFile(const std::string& path, mode_t /*mode*/) {
+int CreateNewFile(const std::string& path, const struct stat* /*replaced*/) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, S_IREAD | S_IWRITE);
   if (fd >= 0) fileToRemove = path.c_str();
   return fd;

@@ -36,10 +36,11 @@ bool IsOpen(int fd);
 int OpenToWrite(const std::string& name);
 
 // Creates `path`, which must not exist yet, and opens it for writing. Returns -1 on failure.
-// `mode` goes through the umask, or the folder's default access control list, as a redirection's
-// does. From then on, until the file is renamed or removed below, a signal that ends the program
-// removes it first.
-int CreateNewFile(const std::string& path, mode_t mode);
+// Where it will replace the file `replaced` describes, it is open to its creator alone, and no
+// more than that file; otherwise it is made as a redirection makes a file, with the umask or the
+// folder's default access control list. From then on, until the file is renamed or removed
+// below, a signal that ends the program removes it first.
+int CreateNewFile(const std::string& path, const struct stat* replaced);
 
 // Gives the new file at `fd`, written, the owner, group, access control list and permission bits
 // of the file `old` describes, at `oldPath`, as far as the user may, in an order that never leaves

@@ -52,18 +52,15 @@ bool Output::Open() {
     if (probe < 0) return Fail(errno);
     static_cast<void>(close(probe));
   }
-  // A new file is made as a redirection makes it; one that replaces a file is open to its
-  // creator alone until everything is written, and only then gets the old file's access: a write
-  // by anyone but root would clear a set-user-ID bit given before it.
-  const mode_t mode = exists ? status.st_mode & (S_IRUSR | S_IWUSR)
-                             : S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+  // One that replaces a file gets the old file's access only once everything is written: a
+  // write by anyone but root would clear a set-user-ID bit given before it.
   if (exists) replaced = status;
-  return CreateBeside(reached.file, mode);
+  return CreateBeside(reached.file);
 }
 
 // Creates the new file under a name that no other run picks, so that two runs on one folder do
 // not write into one file.
-bool Output::CreateBeside(const std::string& file, mode_t mode) {
+bool Output::CreateBeside(const std::string& file) {
   const std::string folder = FolderOf(file);
   constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device seed;
@@ -73,7 +70,7 @@ bool Output::CreateBeside(const std::string& file, mode_t mode) {
   for (int tries = 0; tries < kTries; ++tries) {
     temporary = folder + ".simple_encryption-";
     for (int i = 0; i < 6; ++i) temporary += kLetters[letter(random)];
-    fd = CreateNewFile(temporary, mode);
+    fd = CreateNewFile(temporary, replaced ? &*replaced : nullptr);
     if (fd >= 0) return true;
     if (errno != EEXIST) break;
   }

@@ -2,7 +2,6 @@
 #define SIMPLE_ENCRYPTION_OUTPUT_H
 
 #include <sys/stat.h>
-#include <sys/types.h>
 
 #include <cstddef>
 #include <optional>
@@ -44,7 +43,7 @@ class Output {
 
  private:
   bool Fail(int errnum);
-  bool CreateBeside(const std::string& file, mode_t mode);
+  bool CreateBeside(const std::string& file);
   bool Replace();
   void Discard();
 
