@@ -12,13 +12,11 @@
 #include <charconv>
 #include <csignal>
 #include <cstddef>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "NewFile.h"
-#include "WriteAll.h"
 
 namespace {
 
@@ -48,13 +46,8 @@ bool EndsProgram(int signal) {
   }
 }
 
-void RemoveFileInHaste() {
-  const char* const file = fileToRemove.load();
-  if (file != nullptr) static_cast<void>(unlink(file));
-}
-
 void RemoveFileAndEnd(int signal) {
-  RemoveFileInHaste();
+  RemoveNewFileInHaste();
   // SA_RESETHAND has restored the default action, so the signal raised again ends the program
   // as soon as this returns, and whoever sent it sees the program end by it.
   static_cast<void>(raise(signal));
@@ -215,11 +208,9 @@ bool PutInPlace(const std::string& path, const std::string& target) {
   return true;
 }
 
-[[noreturn]] void EndForLackOfMemory() {
-  constexpr char kMessage[] = "simple_encryption: memory exhausted\n";
-  static_cast<void>(WriteAll(STDERR_FILENO, kMessage, sizeof kMessage - 1));
-  RemoveFileInHaste();
-  _exit(EXIT_FAILURE);
+void RemoveNewFileInHaste() {
+  const char* const file = fileToRemove.load();
+  if (file != nullptr) static_cast<void>(unlink(file));
 }
 
 void RemoveNewFile(const std::string& path) {

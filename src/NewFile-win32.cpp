@@ -8,18 +8,16 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
-#include <cstdlib>
 #include <string>
 
 #include "NewFile.h"
-#include "WriteAll.h"
 
 // Windows has no symbolic links that a user makes in passing, no descriptors named as files,
 // and no owners to keep; Ctrl-C is not a signal that a handler can clean up after.
 
 namespace {
 
-// The new file, for EndForLackOfMemory to remove.
+// The new file, for RemoveNewFileInHaste.
 std::atomic<const char*> fileToRemove{nullptr};
 
 }  // namespace
@@ -60,10 +58,7 @@ void RemoveNewFile(const std::string& path) {
   fileToRemove = nullptr;
 }
 
-[[noreturn]] void EndForLackOfMemory() {
-  constexpr char kMessage[] = "simple_encryption: memory exhausted\n";
-  static_cast<void>(WriteAll(STDERR_FILENO, kMessage, sizeof kMessage - 1));
+void RemoveNewFileInHaste() {
   const char* const file = fileToRemove.load();
   if (file != nullptr) static_cast<void>(unlink(file));
-  _exit(EXIT_FAILURE);
 }

@@ -57,8 +57,8 @@ bool PutInPlace(const std::string& path, const std::string& target);
 // Removes the new file at `path`.
 void RemoveNewFile(const std::string& path);
 
-// Reports on standard error that memory ran out, removes the new file if there is one, and ends
-// the program with status 1, without allocating: the handler for operator new.
-[[noreturn]] void EndForLackOfMemory();
+// Removes the new file, if there is one, with nothing but what a signal handler may call, and
+// without allocating: for the end of the program where memory ran out.
+void RemoveNewFileInHaste();
 
 #endif  // SIMPLE_ENCRYPTION_NEW_FILE_H

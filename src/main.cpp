@@ -23,6 +23,15 @@ namespace {
 
 constexpr int kUsageError = 2;
 
+// Where memory runs out: reported and ended without an exception, whose own memory may be what
+// is missing, so that the runtime would abort. Nothing here allocates.
+[[noreturn]] void EndForLackOfMemory() {
+  static constexpr char kMessage[] = "simple_encryption: memory exhausted\n";
+  static_cast<void>(WriteAll(STDERR_FILENO, kMessage, sizeof kMessage - 1));
+  RemoveNewFileInHaste();
+  _exit(EXIT_FAILURE);
+}
+
 // The end of a run that has written all it meant to.
 int Finish(bool succeeded) {
   return CloseStandardOutput() && succeeded ? EXIT_SUCCESS : EXIT_FAILURE;
@@ -160,8 +169,6 @@ int main(int argc, char* argv[]) {
     return EXIT_FAILURE;
   }
   UseLocaleForMessages();
-  // Reported and ended where memory runs out, rather than by an exception, whose own memory
-  // may be what is missing: the runtime would then abort.
   std::set_new_handler(EndForLackOfMemory);
 #ifdef SIGXFSZ
   // A write past the file size limit then fails with EFBIG, which is reported, and a new file
