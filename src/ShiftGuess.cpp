@@ -148,23 +148,32 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
   return size;
 }
 
-ShiftGuesser::Ranking ShiftGuesser::Rank() const {
-  const bool lettersOnly = LettersOnly(symbols);
+ShiftGuesser::Costs ShiftGuesser::Score() const {
+  Costs scored{};
+  scored.lettersOnly = LettersOnly(symbols);
   std::vector<std::uint8_t> text;
-  if (lettersOnly) {
+  if (scored.lettersOnly) {
     std::copy_if(symbols.begin(), symbols.end(), std::back_inserter(text),
                  [](std::uint8_t symbol) { return symbol != kGap; });
   }
   // Integer sums, so that every target ranks, and refuses, exactly alike.
-  std::array<std::int64_t, kCandidates> costs{};
   for (std::size_t language = 0; language < kLanguages; ++language) {
     for (int shift = 0; shift < 26; ++shift) {
       const LanguageModel& model = kLanguageModels[language];
-      costs[language * 26 + static_cast<std::size_t>(shift)] =
-          lettersOnly ? CostLettersOnly(model, text, shift) : CostWithGaps(model, symbols, shift);
+      scored.languages[language * 26 + static_cast<std::size_t>(shift)] =
+          scored.lettersOnly ? CostLettersOnly(model, text, shift)
+                             : CostWithGaps(model, symbols, shift);
     }
   }
-  const std::int64_t none = CostOfNoLanguage(symbols, lettersOnly);
+  scored.noLanguage = CostOfNoLanguage(symbols, scored.lettersOnly);
+  return scored;
+}
+
+ShiftGuesser::Ranking ShiftGuesser::Rank() const {
+  const Costs scored = Score();
+  const bool lettersOnly = scored.lettersOnly;
+  const auto& costs = scored.languages;
+  const std::int64_t none = scored.noLanguage;
   const std::int64_t best = *std::min_element(costs.begin(), costs.end());
 
   Ranking ranking{};

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "LanguageModels.h"
+
 // How much of a text a guess takes. A few thousand letters settle any text, and a text that
 // spreads them thinner than a mebibyte from its first letter is hardly language; the bounds keep
 // the cost of a guess, and what a caller must hold to decrypt with it, the same however long the
@@ -50,6 +52,17 @@ class ShiftGuesser {
   };
   // Ranks the shifts on what has been taken in. Needs a letter.
   [[nodiscard]] Ranking Rank() const;
+
+  // What Rank weighs, in thousandths of a nat: the cost of the text in each language decrypted
+  // by each shift, at language * 26 + shift, and in no language; and whether it was read as
+  // letters without word gaps. Needs a letter. The constants are fitted on these
+  // (tools/fit_guess.py, through tools/guess_costs.cpp).
+  struct Costs {
+    std::array<std::int64_t, kLanguages * 26> languages;
+    std::int64_t noLanguage;
+    bool lettersOnly;
+  };
+  [[nodiscard]] Costs Score() const;
 
  private:
   Bounds limits;

@@ -7,106 +7,43 @@ that turn scores into probabilities, the prior of no language, and the refusal r
 It fits on the documents that tools/language_tables.py sets apart and never counts (every tenth),
 cut at word starts into Caesar ciphertexts of 5 to 100 letters with random shifts, as prose,
 letters only and groups of five, and on text of no language made from them: random letters in
-words of random length, Vigenere ciphertexts, shuffled letters and base64. It scores them as the
-program does, with the same integers. No manual page and no Perl documentation is used: the
+words of random length, Vigenere ciphertexts, shuffled letters and base64. The program's own code
+scores them (tools/guess_costs.cpp, which this builds in build/release). No manual page and no Perl documentation is used: the
 guess is measured on those (bench/guess_accuracy.sh). The random seed is fixed.
 """
 import base64
 import math
+import os
 import random
 import re
+import subprocess
 import sys
 
 import language_tables as lt
 
-GAP = lt.GAP
 LENGTHS = [5, 8, 10, 12, 15, 20, 30, 40, 60, 100]
 LETTERS_TO_REFUSE = 20
-NEVER = 1 << 60
+ROOT = os.path.join(lt.HERE, "..")
+BUILD = os.path.join(ROOT, "build", "release")
 
 
-def load():
-    models, unigrams = [], []
-    for code, _ in lt.LANGUAGES:
-        levels, codes, unigram, _ = lt.model(code)
-        models.append([levels[c] for c in codes])
-        unigrams.append(unigram)
-    with_gaps, letters_only = lt.no_language(unigrams)
-    return models, with_gaps, letters_only
-
-
-def symbols(text):
+def scores(texts):
+    """What the program weighs for each text, as (costs of each language and shift, cost of no
+    language, letters only, letters): tools/guess_costs.cpp, built in build/release, scores with
+    the program's own code."""
+    if not os.path.exists(os.path.join(BUILD, "CMakeCache.txt")):
+        subprocess.run(["cmake", "--preset", "release"], cwd=ROOT, check=True,
+                       stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", BUILD, "--target", "guess_costs"], check=True,
+                   stdout=subprocess.DEVNULL)
+    lines = subprocess.run([os.path.join(BUILD, "guess_costs")], check=True,
+                           input="\0".join(texts).encode("utf-8"),
+                           stdout=subprocess.PIPE).stdout.decode("ascii").split("\n")
     out = []
-    for s in lt.symbols(text):
-        if s != GAP or (out and out[-1] != GAP):
-            out.append(s)
+    for line in lines[:len(texts)]:
+        fields = [int(field) for field in line.split()]
+        out.append((fields[3:], fields[2], fields[0] == 1, fields[1]))
     return out
-
-
-def letters_only(syms):
-    runs, run = [], 0
-    for s in syms:
-        if s != GAP:
-            run += 1
-        elif run:
-            runs.append(run)
-            run = 0
-    if run:
-        runs.append(run)
-    if len(runs) <= 1:
-        return True
-    group = runs[0]
-    return group >= 4 and runs[-1] <= group and all(r == group for r in runs[:-1])
-
-
-def cost_with_gaps(m, syms):
-    cost, a, b = 0, GAP, GAP
-    for c in syms:
-        cost += m[(a * 27 + b) * 27 + c]
-        a, b = b, c
-    return cost
-
-
-def cost_letters(m, text):
-    gap_before, letter_before = 0, NEVER
-    a = b = GAP
-    for i, c in enumerate(text):
-        if i == 0:
-            gap_before = m[(GAP * 27 + GAP) * 27 + c]
-        else:
-            joined = min(gap_before + m[(GAP * 27 + b) * 27 + c],
-                         letter_before + m[(a * 27 + b) * 27 + c])
-            parted = min(gap_before + m[(GAP * 27 + b) * 27 + GAP],
-                         letter_before + m[(a * 27 + b) * 27 + GAP]) + m[(b * 27 + GAP) * 27 + c]
-            letter_before, gap_before = joined, parted
-        a, b = b, c
-    return min(gap_before, letter_before)
-
-
-def cost_none(syms, only, with_gaps, letters):
-    counts = [0] * 27
-    for s in syms:
-        counts[s] += 1
-    best = NEVER
-    for r in range(26):
-        cost = 0 if only else counts[GAP] * with_gaps[GAP]
-        for letter in range(26):
-            cost += counts[letter] * (letters if only else with_gaps)[(letter + r) % 26]
-        best = min(best, cost)
-    return best
-
-
-def score(text, models, with_gaps, letters):
-    """The costs of every language and shift, language by language, and of no language."""
-    syms = symbols(text)
-    only = letters_only(syms)
-    body = [s for s in syms if s != GAP] if only else syms
-    costs = []
-    for m in models:
-        for shift in range(26):
-            decrypted = [s if s == GAP else (s - shift) % 26 for s in body]
-            costs.append(cost_letters(m, decrypted) if only else cost_with_gaps(m, decrypted))
-    return costs, cost_none(syms, only, with_gaps, letters), only, sum(s != GAP for s in syms)
 
 
 # English is taken to be as likely as the other four languages together.
@@ -207,11 +144,9 @@ def samples(per_cell, seed=1):
 
 def main():
     per_cell = int(sys.argv[1]) if len(sys.argv) > 1 else 150
-    models, with_gaps, letters = load()
-    scored = []
-    for kind, presentation, n, shift, text in samples(per_cell):
-        costs, none, only, count = score(text, models, with_gaps, letters)
-        scored.append((kind, presentation, n, shift, costs, none, only, count))
+    made = samples(per_cell)
+    scored = [(kind, presentation, n, shift, *scored)
+              for (kind, presentation, n, shift, _), scored in zip(made, scores([m[4] for m in made]))]
     real = [s for s in scored if s[3] is not None]
     noise = [s for s in scored if s[3] is None]
 
