@@ -80,7 +80,9 @@ std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uin
 
 // The same for letters alone, with a word gap allowed before any letter: the cost of the best
 // way to place the gaps. After each letter, `gapBefore` is the best cost so far with a gap
-// before that letter, and `letterBefore` with the letter before it.
+// before that letter, and `letterBefore` with the letter before it. The text starts as after a
+// gap, so before the first letter both come to the same: a gap then costs nothing more, and
+// the letter before is a gap too.
 std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::uint8_t>& text,
                              int shift) {
   constexpr std::int64_t kNever = INT64_MAX / 4;
@@ -88,21 +90,15 @@ std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::
   std::int64_t letterBefore = kNever;
   int b = kGap;  // the letter before
   int a = kGap;  // the letter before that, when there is no gap between
-  bool first = true;
   for (const std::uint8_t symbol : text) {
     const int c = Decrypted(symbol, shift);
-    if (first) {
-      gapBefore = model.Cost(kGap, kGap, c);
-      first = false;
-    } else {
-      const std::int64_t joined =
-          std::min(gapBefore + model.Cost(kGap, b, c), letterBefore + model.Cost(a, b, c));
-      const std::int64_t parted =
-          std::min(gapBefore + model.Cost(kGap, b, kGap), letterBefore + model.Cost(a, b, kGap)) +
-          model.Cost(b, kGap, c);
-      letterBefore = joined;
-      gapBefore = parted;
-    }
+    const std::int64_t joined =
+        std::min(gapBefore + model.Cost(kGap, b, c), letterBefore + model.Cost(a, b, c));
+    const std::int64_t parted =
+        std::min(gapBefore + model.Cost(kGap, b, kGap), letterBefore + model.Cost(a, b, kGap)) +
+        model.Cost(b, kGap, c);
+    letterBefore = joined;
+    gapBefore = parted;
     a = b;
     b = c;
   }
