@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -102,6 +104,8 @@ struct Outcome {
   mode_t mode = 0;        // and its permission bits
   mode_t newMode = 0;     // those of "@new", if the run made it
   bool linkKept = false;  // whether "@link" is still a symbolic link to it
+  std::string aclBefore;  // the access control list "@in" was given, if the row asks for one
+  std::string aclAfter;   // and the one it has after the run
   std::string leftovers;  // names of files the program left in the folder
 };
 
@@ -165,6 +169,12 @@ struct Case {
     return *this;
   }
   // Makes the row one of those that the developer build also runs under Valgrind.
+  // Gives "@in" an access control list that keeps user 1 out, in a folder whose default list
+  // lets user 1 read: "@in" must keep its own list.
+  Case& Acl() {
+    acl = true;
+    return *this;
+  }
   Case& Representative() {
     representative = true;
     return *this;
@@ -188,11 +198,40 @@ struct Case {
   mode_t newMode = 0;
   bool errClosed = false;
   bool representative = false;
+  bool acl = false;
 };
 
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
 // "@abs" too, by its absolute path. "@new" is left for the program to make.
 const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
+
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+
+// An access control list in the kernel's form: version 2, then each entry's tag, permissions
+// and id, little-endian; user 1 with `userOne`'s permissions, the owner rw, the group and the
+// mask r, others nothing.
+std::string AclGiving(unsigned userOne) {
+  std::string value = {2, 0, 0, 0};
+  const auto entry = [&value](unsigned tag, unsigned permissions, std::uint32_t id) {
+    for (const unsigned field : {tag, tag >> 8, permissions, permissions >> 8}) {
+      value += static_cast<char>(field & 0xFF);
+    }
+    for (int shift = 0; shift < 32; shift += 8) value += static_cast<char>((id >> shift) & 0xFF);
+  };
+  constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+  entry(0x01, 6, kNoId);    // the owner
+  entry(0x02, userOne, 1);  // user 1
+  entry(0x04, 4, kNoId);    // the group
+  entry(0x10, 4, kNoId);    // the mask
+  entry(0x20, 0, kNoId);    // others
+  return value;
+}
+
+std::string ReadAcl(const std::string& path) {
+  std::string value(1024, '\0');
+  const ssize_t size = getxattr(path.c_str(), kAccessAcl, value.data(), value.size());
+  return size > 0 ? value.substr(0, static_cast<std::size_t>(size)) : std::string();
+}
 
 // The expectation with the placeholders for the run's files filled in.
 std::string Expand(std::string text, const std::string& dir) {
@@ -229,6 +268,15 @@ Outcome RunProgram(const Case& c) {
     if (c.lineLength > 0) file << std::string(c.lineLength, 'a') << '\n';
   }
   if (c.mode != 0) chmod((dir + "in").c_str(), c.mode);
+  if (c.acl) {
+    const std::string none = AclGiving(0);
+    const std::string read = AclGiving(4);
+    // Left empty where the file system takes no access control lists.
+    if (setxattr(dir.c_str(), "system.posix_acl_default", read.data(), read.size(), 0) == 0 &&
+        setxattr((dir + "in").c_str(), kAccessAcl, none.data(), none.size(), 0) == 0) {
+      run.aclBefore = ReadAcl(dir + "in");
+    }
+  }
   std::ofstream(dir + "second", std::ios::binary) << kSecond;
   if (symlink("in", (dir + "link").c_str()) != 0 ||
       symlink((dir + "in").c_str(), (dir + "abs").c_str()) != 0) {
@@ -340,6 +388,7 @@ Outcome RunProgram(const Case& c) {
   run.mode = static_cast<mode_t>(fs::status(dir + "in").permissions());
   if (fs::exists(dir + "new"))
     run.newMode = static_cast<mode_t>(fs::status(dir + "new").permissions());
+  run.aclAfter = ReadAcl(dir + "in");
   run.linkKept = fs::is_symlink(dir + "link") && fs::read_symlink(dir + "link") == "in";
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename();
@@ -577,6 +626,15 @@ const std::vector<Case> kCases = {
         .Representative()
         .Args({"-d", "-o", "@link", "@link"})
         .File("Hello, world!", 0640),
+    // Its own list, not the folder's default one, which would let user 1 read it.
+    Case("a file with an access control list replaced in place", "Khoor", "")
+        .Args({"-d", "-o", "@in", "@in"})
+        .File("Hello", 0640)
+        .Acl(),
+    Case("a numbered file in a folder that does not exist", "", "", 1)
+        .Args({"-e", "-o", "/nonexistent/1"})
+        .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
+             "directory\n"),
     // The owner's own file keeps its set-ID bits, which only a change of owner may drop.
     Case("a set-user-ID file replaced by its owner", "Khoor", "")
         .Args({"-d", "-o", "@in", "@in"})
@@ -747,6 +805,10 @@ TEST_P(Transcript, MatchesByteForByte) {
   // The fault would strike the launcher, a shell script in Valgrind's case, and not the program.
   if (!c.fault.empty() && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
   const Outcome run = RunProgram(c);
+  if (c.acl && run.aclBefore.empty()) GTEST_SKIP() << "no access control lists here";
+  if (c.acl) {
+    EXPECT_EQ(run.aclAfter, run.aclBefore) << "the access control list";
+  }
   EXPECT_EQ(run.status, c.expectedStatus);
   EXPECT_EQ(run.err, Expand(c.expectedErr, run.dir));
   EXPECT_EQ(run.leftovers, "") << "files left behind";
