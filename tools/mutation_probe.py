@@ -31,8 +31,19 @@ SWAPS = [("==", "!="), ("!=", "=="), ("<=", "<"), (">=", ">"), (" < ", " <= "), 
 
 def mutants_of(path):
     """Yields (line number, new line, description) for every mutant of one file."""
+    in_raw_string = False
     for number, line in enumerate(path.read_text().splitlines(), 1):
-        code = line.split("//")[0]
+        # Code only: not comments, and not the text of string literals, which is prose; a raw
+        # string, such as --help's, runs over several lines.
+        if in_raw_string:
+            in_raw_string = ')"' not in line
+            continue
+        code = line
+        if 'R"(' in line and ')"' not in line.split('R"(', 1)[1]:
+            in_raw_string = True
+            code = line.split('R"(', 1)[0]
+        code = re.sub(r'"(?:[^"\\]|\\.)*"', lambda m: '"' + " " * (len(m.group()) - 2) + '"',
+                      code.split("//")[0])
         stripped = code.strip()
         if not stripped or stripped.startswith(("#", "*", "static_assert")):
             continue
