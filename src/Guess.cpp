@@ -1,5 +1,6 @@
 #include "Guess.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -14,7 +15,7 @@
 
 namespace {
 
-// Below this, a guess is noted as uncertain.
+// Below this, a guess is noted as uncertain (chosen by hand).
 constexpr double kSureProbability = 0.99;
 
 // `line` decrypted, in at most the 64 columns that a line of --list leaves on an 80-column
@@ -108,9 +109,11 @@ Judgement Judge(const ShiftGuesser::Ranking& ranking) {
 }
 
 std::string Percent(double probability) {
+  // A probability of 1 is only the others too small for a double: no guess is certain.
+  constexpr double kMostShown = 0.999;
   std::array<char, 16> text{};
-  static_cast<void>(
-      std::snprintf(text.data(), text.size(), "%.1f%%", std::floor(1000 * probability) / 10));
+  static_cast<void>(std::snprintf(text.data(), text.size(), "%.1f%%",
+                                  std::floor(1000 * std::min(probability, kMostShown)) / 10));
   return text.data();
 }
 

@@ -63,7 +63,7 @@ struct Judgement {
 Judgement Judge(const ShiftGuesser::Ranking& ranking);
 
 // Returns `probability` as a percentage with one decimal, rounded down, so that what is shown is
-// never more sure than what was found: 0.98996 is 98.9%.
+// never more sure than what was found: 0.98996 is 98.9%, and 1 is 99.9%.
 std::string Percent(double probability);
 
 // Returns the lines of --list for `ranking`: each shift, its probability and `line` decrypted

@@ -183,8 +183,13 @@ TEST(Guess, NotesWhatItIsNotSureOfAndNeverRoundsUp) {
   EXPECT_TRUE(refused.refused);
   EXPECT_EQ(refused.message,
             "no shift makes the text read as English, German, French, Spanish or Italian");
+  // No language is named where it leads, and only there.
+  EXPECT_EQ(Judge(RankingWith(0.25, 0.125)).message,
+            "uncertain guess: shift 3 at 25.0%, then shift 25 at 12.5%, and no language at 62.5%");
+  EXPECT_EQ(Judge(RankingWith(0.5, 0.125)).message,
+            "uncertain guess: shift 3 at 50.0%, then shift 25 at 12.5%");
   EXPECT_EQ(Percent(0.99995), "99.9%");
-  EXPECT_EQ(Percent(1), "100.0%");
+  EXPECT_EQ(Percent(1), "99.9%");  // no guess is certain
   EXPECT_EQ(Percent(0.0004), "0.0%");
 }
 
