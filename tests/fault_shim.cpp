@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <type_traits>
 
 namespace {
 
@@ -45,6 +47,22 @@ bool Refused(const char* path, int flags, mode_t mode) {
 }
 
 }  // namespace
+
+// Memory that runs out where a filter takes its block: operator new fails as it does, through
+// the program's handler for it. Otherwise the next operator new, a sanitizer's where there is one.
+void* operator new(std::size_t size) {  // NOLINT(misc-new-delete-overloads): delete is the usual
+  constexpr std::size_t kBlock = std::size_t{128} * 1024;
+  if (Injected("nomem") && size >= kBlock) {
+    for (;;) {
+      const std::new_handler handler = std::get_new_handler();
+      if (handler == nullptr) throw std::bad_alloc();
+      handler();
+    }
+  }
+  // Its name as the Itanium C++ ABI of every Linux target spells it.
+  constexpr const char* kName = std::is_same_v<std::size_t, unsigned long> ? "_Znwm" : "_Znwj";
+  return Real(static_cast<void* (*)(std::size_t)>(&::operator new), kName)(size);
+}
 
 extern "C" {
 

@@ -104,8 +104,9 @@ struct Outcome {
   mode_t mode = 0;        // and its permission bits
   mode_t newMode = 0;     // those of "@new", if the run made it
   bool linkKept = false;  // whether "@link" is still a symbolic link to it
-  std::string aclBefore;  // the access control list "@in" was given, if the row asks for one
-  std::string aclAfter;   // and the one it has after the run
+  bool aclsWork = false;  // whether the folder took the default list the row asks for
+  std::string aclBefore;  // the access control list "@in" had before the run
+  std::string aclAfter;   // and the one it has after it
   std::string leftovers;  // names of files the program left in the folder
 };
 
@@ -169,10 +170,21 @@ struct Case {
     return *this;
   }
   // Makes the row one of those that the developer build also runs under Valgrind.
-  // Gives "@in" an access control list that keeps user 1 out, in a folder whose default list
-  // lets user 1 read: "@in" must keep its own list.
-  Case& Acl() {
+  // Gives "@in" an access control list that keeps user 1 out, or none, in a folder whose
+  // default list lets user 1 read: "@in" must keep its own list, or none.
+  Case& Acl(bool own = true) {
     acl = true;
+    ownAcl = own;
+    return *this;
+  }
+  // Runs the program with SIGTERM ignored, as nohup leaves it.
+  Case& IgnoringSigterm() {
+    ignoreTerm = true;
+    return *this;
+  }
+  // Skips the row for root, whom no permission stops.
+  Case& NotRoot() {
+    notRoot = true;
     return *this;
   }
   Case& Representative() {
@@ -199,6 +211,9 @@ struct Case {
   bool errClosed = false;
   bool representative = false;
   bool acl = false;
+  bool ownAcl = false;
+  bool ignoreTerm = false;
+  bool notRoot = false;
 };
 
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
@@ -271,11 +286,11 @@ Outcome RunProgram(const Case& c) {
   if (c.acl) {
     const std::string none = AclGiving(0);
     const std::string read = AclGiving(4);
-    // Left empty where the file system takes no access control lists.
-    if (setxattr(dir.c_str(), "system.posix_acl_default", read.data(), read.size(), 0) == 0 &&
-        setxattr((dir + "in").c_str(), kAccessAcl, none.data(), none.size(), 0) == 0) {
-      run.aclBefore = ReadAcl(dir + "in");
-    }
+    // Not where the file system takes no access control lists.
+    run.aclsWork =
+        setxattr(dir.c_str(), "system.posix_acl_default", read.data(), read.size(), 0) == 0 &&
+        (!c.ownAcl || setxattr((dir + "in").c_str(), kAccessAcl, none.data(), none.size(), 0) == 0);
+    run.aclBefore = ReadAcl(dir + "in");
   }
   std::ofstream(dir + "second", std::ios::binary) << kSecond;
   if (symlink("in", (dir + "link").c_str()) != 0 ||
@@ -364,6 +379,7 @@ Outcome RunProgram(const Case& c) {
   getrlimit(RLIMIT_FSIZE, &savedLimit);
   const bool launched = !LauncherWords().empty();
   const auto savedHandler = std::signal(SIGXFSZ, outputLimit > 0 && launched ? SIG_IGN : SIG_DFL);
+  const auto savedTerm = std::signal(SIGTERM, c.ignoreTerm ? SIG_IGN : SIG_DFL);
   if (outputLimit > 0) {
     const rlimit limit{static_cast<rlim_t>(outputLimit), savedLimit.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
@@ -371,6 +387,7 @@ Outcome RunProgram(const Case& c) {
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   setrlimit(RLIMIT_FSIZE, &savedLimit);
   static_cast<void>(std::signal(SIGXFSZ, savedHandler));
+  static_cast<void>(std::signal(SIGTERM, savedTerm));
   umask(savedMask);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) {
@@ -586,6 +603,7 @@ const std::vector<Case> kCases = {
     MissingFile("invalid UTF-8", "\xFF\xFE", "''$'\\377\\376'"),
     MissingFile("UTF-8", "caf\xC3\xA9", "'caf'$'\\303\\251'"),
     MissingFile("nothing", "", "''"),
+    MissingFile("a quote and a tab", "it's\tx", "'it'\\''s'$'\\t''x'"),
     MissingFile("a quote, digits and capitals", "it's 0-9 A-Z a-z", "\"it's 0-9 A-Z a-z\""),
     // Between double quotes a shell would expand these.
     MissingFile("a quote and a dollar", "it's $x", "'it'\\''s $x'"),
@@ -631,6 +649,21 @@ const std::vector<Case> kCases = {
         .Args({"-d", "-o", "@in", "@in"})
         .File("Hello", 0640)
         .Acl(),
+    Case("a file without an access control list replaced in place", "Khoor", "")
+        .Args({"-d", "-o", "@in", "@in"})
+        .File("Hello", 0640)
+        .Acl(false),
+    // Renaming over it would bypass its permissions.
+    Case("a file the user may not write", "Khoor", "", 1)
+        .Args({"-d", "-o", "@in", "@in"})
+        .Err("simple_encryption: @in: Permission denied\n")
+        .File("Khoor", 0444)
+        .NotRoot(),
+    Case("memory runs out while a file is replaced", "Khoor", "", 1)
+        .Args({"-d", "-o", "@in", "@in"})
+        .Fault("nomem")
+        .Err("simple_encryption: memory exhausted\n")
+        .File("Khoor"),
     Case("a numbered file in a folder that does not exist", "", "", 1)
         .Args({"-e", "-o", "/nonexistent/1"})
         .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
@@ -692,6 +725,12 @@ const std::vector<Case> kCases = {
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigterm")
         .File("Khoor"),
+    // Ignored from the start, as under nohup, it stays ignored.
+    Case("SIGTERM ignored from the start", "Khoor", "", 0, kInputPipe)
+        .Args({"-d", "-o", "@in", "-"})
+        .Fault("sigterm")
+        .IgnoringSigterm()
+        .File("Hello"),
     Case("SIGQUIT while input is coming leaves the file as it was", "Khoor", "", 128 + SIGQUIT,
          kInputPipe)
         .Args({"-d", "-o", "@in", "-"})
@@ -741,6 +780,7 @@ const std::vector<Case> kCases = {
     Case("decrypting text that no shift makes English", kNoCaesar, "", 1)
         .Args({"-d", "--guess"})
         .Err(kRefused),
+    Case("a guess for one named file", kEnemy, "3\n").Args({"--guess", "@in"}),
     // Each file a message of its own, and every operand opened, past the guess's prefix too; a
     // read error is a file's one message, not followed by "no letters".
     Case("a guess for each file", kEnemy, "3  @in\n13  @second\n", 1)
@@ -804,8 +844,9 @@ TEST_P(Transcript, MatchesByteForByte) {
 #endif
   // The fault would strike the launcher, a shell script in Valgrind's case, and not the program.
   if (!c.fault.empty() && !LauncherWords().empty()) GTEST_SKIP() << "under a launcher";
+  if (c.notRoot && geteuid() == 0) GTEST_SKIP() << "root may write any file";
   const Outcome run = RunProgram(c);
-  if (c.acl && run.aclBefore.empty()) GTEST_SKIP() << "no access control lists here";
+  if (c.acl && !run.aclsWork) GTEST_SKIP() << "no access control lists here";
   if (c.acl) {
     EXPECT_EQ(run.aclAfter, run.aclBefore) << "the access control list";
   }

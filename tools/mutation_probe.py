@@ -29,10 +29,31 @@ SWAPS = [("==", "!="), ("!=", "=="), ("<=", "<"), (">=", ">"), (" < ", " <= "), 
          ("&&", "||"), ("||", "&&"), ("true", "false"), ("false", "true")]
 
 
+# Macros whose value on this Linux machine decides which branch of an #if is compiled.
+KNOWN_MACROS = {"_WIN32": False, "__linux__": True}
+
+
 def mutants_of(path):
-    """Yields (line number, new line, description) for every mutant of one file."""
+    """Yields (line number, new line, description) for every mutant of one file that this
+    machine compiles."""
     in_raw_string = False
+    branches = []  # for each #if around the line: whether its branch here is compiled
     for number, line in enumerate(path.read_text().splitlines(), 1):
+        directive = re.match(r"\s*#\s*(ifdef|ifndef|if|else|endif)\b\s*(\w*)", line)
+        if directive:
+            kind, macro = directive.groups()
+            if kind in ("ifdef", "ifndef"):
+                value = KNOWN_MACROS.get(macro)
+                branches.append(True if value is None else value == (kind == "ifdef"))
+            elif kind == "if":
+                branches.append(True)
+            elif kind == "else" and branches:
+                branches[-1] = not branches[-1]
+            elif kind == "endif" and branches:
+                branches.pop()
+            continue
+        if not all(branches):
+            continue
         # Code only: not comments, and not the text of string literals, which is prose; a raw
         # string, such as --help's, runs over several lines.
         if in_raw_string:
