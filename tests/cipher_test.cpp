@@ -157,6 +157,17 @@ TEST(ShiftGuess, FindsEveryShiftOfAnEnglishParagraphSurely) {
     EXPECT_GT(ranking.probabilities[0], 0.99) << "shift " << shift;
     EXPECT_FALSE(ranking.refused) << "shift " << shift;
   }
+  // Long enough that every other shift is as unlikely as a double can say: those tie, and are
+  // ranked in shift order.
+  std::string longer;
+  for (int i = 0; i < 40; ++i) longer += paragraph;
+  ShiftGuesser guesser;
+  static_cast<void>(guesser.Add(longer.data(), longer.size()));
+  const ShiftGuesser::Ranking ranking = guesser.Rank();
+  EXPECT_EQ(ranking.probabilities[1], 0.0);
+  for (std::size_t i = 2; i < 26; ++i) {
+    EXPECT_LT(ranking.shifts[i - 1], ranking.shifts[i]) << "at " << i;
+  }
 }
 
 // A ranking of shift 3 first at `best`, then shift 25 at `second`, and the rest of shift order.
@@ -182,7 +193,8 @@ TEST(Guess, NotesWhatItIsNotSureOfAndNeverRoundsUp) {
   const Judgement refused = Judge(RankingWith(0.999, 0, true));
   EXPECT_TRUE(refused.refused);
   EXPECT_EQ(refused.message,
-            "no shift makes the text read as English, German, French, Spanish or Italian");
+            "no shift makes the text read as English, German, French, Spanish, Italian, Dutch or "
+            "Portuguese");
   // No language is named where it leads, and only there.
   EXPECT_EQ(Judge(RankingWith(0.25, 0.125)).message,
             "uncertain guess: shift 3 at 25.0%, then shift 25 at 12.5%, and no language at 62.5%");
