@@ -6,14 +6,14 @@
 #   cmake --workflow --preset release && bench/guess_accuracy.sh [program] [samples]
 #
 # Cuts `samples` pieces (default 1000) of each kind from random word starts in held-out text:
-# English from the manual pages of bash and of Perl (perl-doc), and German, French, Spanish and
-# Italian from Debian's manpages-de, -fr, -es and -it (a language whose pages are missing is left
-# out). No manual page and no Perl documentation was counted into the tables or used to fit the
+# English from the manual pages of bash and of Perl (perl-doc), and German, French, Spanish,
+# Italian, Dutch and Portuguese from Debian's manpages-de, -fr, -es, -it, -nl and -pt (a language
+# whose pages are missing is left out). No manual page and no Perl documentation was counted into the tables or used to fit the
 # constants (tools/language_tables.py, tools/fit_guess.py). Caesar ciphertexts get a random shift
 # 1..25, as prose, as letters only in capitals, and in groups of five. Text of no language is made
 # from the English: random letters in words of random length, Vigenere ciphertexts with keys of 3
-# to 10 letters, the English with its letters shuffled, and base64; and single English words of
-# six letters or more are encrypted too. Each kind runs through `--guess` and `--list` in one
+# to 10 letters, the English with its letters shuffled, base64 and hex, each written in the same
+# three ways; and single English words of six letters or more are encrypted too. Each kind runs through `--guess` and `--list` in one
 # process, each sample a file of its own. The random seed is fixed, so that a run gives the same
 # samples every time. Needs bash, awk, and man and col (Debian packages man-db and bsdextrautils).
 set -euo pipefail
@@ -41,7 +41,7 @@ gather() {
 }
 gather "$work/en" /usr/share/man/man1/bash.1.gz /usr/share/man/man1/perl{faq{1..9},intro,syn,func}.1.gz
 languages=(en)
-for language in de fr es it; do
+for language in de fr es it nl pt; do
   pages=(/usr/share/man/"$language"/man[1-8]/*)
   [[ -e ${pages[0]} ]] || continue
   languages+=("$language")
@@ -81,42 +81,9 @@ generate() {
       for (i = 1; i <= length(s); i++) if (index(abc ABC, c = substr(s, i, 1)) > 0) out = out toupper(c)
       return out
     }
-    function sample(    s, out, i, c, j, m, length_, column, key, chosen, t) {
-      if (kind == "random") {
-        while (m < n) {
-          length_ = 1 + int(rand() * 10)
-          for (s = ""; length(s) < length_ && m < n; m++) s = s substr(abc, int(rand() * 26) + 1, 1)
-          out = out (out == "" ? "" : " ") s
-        }
-        return out
-      }
-      if (kind == "base64") {
-        while (m < n) {
-          c = substr(b64, int(rand() * 64) + 1, 1)
-          if (index(abc ABC, c) > 0) m++
-          out = out c (++column % 76 == 0 ? "\n" : "")
-        }
-        return out
-      }
-      s = piece()
-      if (kind == "shuffled") {
-        for (i = 1; i <= length(s); i++) if (index(abc ABC, c = substr(s, i, 1)) > 0) chosen[++m] = c
-        for (i = m; i > 1; i--) { j = int(rand() * i) + 1; t = chosen[i]; chosen[i] = chosen[j]; chosen[j] = t }
-      }
-      if (kind == "vigenere") {
-        length_ = 3 + int(rand() * 8)
-        for (i = 0; i < length_; i++) key[i] = int(rand() * 26)
-      }
-      j = 0
-      for (i = 1; i <= length(s); i++) {
-        c = substr(s, i, 1)
-        if (index(abc ABC, c) > 0) {
-          if (kind == "shuffled") c = chosen[++j]
-          else if (kind == "vigenere") c = rotate(c, key[j++ % length_])
-          else c = rotate(c, shift)
-        }
-        out = out c
-      }
+    # The sample as prose, then as the presentation its kind names.
+    function sample(    out, s, i) {
+      out = prose()
       if (kind ~ /-letters$/) return letters_of(out)
       if (kind ~ /-groups$/) {
         s = letters_of(out); out = ""
@@ -124,17 +91,55 @@ generate() {
       }
       return out
     }
+    function prose(    s, out, i, c, j, m, length_, column, key, chosen, t) {
+      if (kind ~ /^random/) {
+        while (m < n) {
+          length_ = 1 + int(rand() * 10)
+          for (s = ""; length(s) < length_ && m < n; m++) s = s substr(abc, int(rand() * 26) + 1, 1)
+          out = out (out == "" ? "" : " ") s
+        }
+        return out
+      }
+      if (kind ~ /^(base64|hex)/) {
+        while (m < n) {
+          c = kind ~ /^hex/ ? substr(hex, int(rand() * 16) + 1, 1) : substr(b64, int(rand() * 64) + 1, 1)
+          if (index(abc ABC, c) > 0) m++
+          out = out c (++column % 76 == 0 ? "\n" : "")
+        }
+        return out
+      }
+      s = piece()
+      if (kind ~ /^shuffled/) {
+        for (i = 1; i <= length(s); i++) if (index(abc ABC, c = substr(s, i, 1)) > 0) chosen[++m] = c
+        for (i = m; i > 1; i--) { j = int(rand() * i) + 1; t = chosen[i]; chosen[i] = chosen[j]; chosen[j] = t }
+      }
+      if (kind ~ /^vigenere/) {
+        length_ = 3 + int(rand() * 8)
+        for (i = 0; i < length_; i++) key[i] = int(rand() * 26)
+      }
+      j = 0
+      for (i = 1; i <= length(s); i++) {
+        c = substr(s, i, 1)
+        if (index(abc ABC, c) > 0) {
+          if (kind ~ /^shuffled/) c = chosen[++j]
+          else if (kind ~ /^vigenere/) c = rotate(c, key[j++ % length_])
+          else c = rotate(c, shift)
+        }
+        out = out c
+      }
+      return out
+    }
     { text = $0; gsub(/\001/, "\n", text) }
     END {
       srand(seed)
       abc = "abcdefghijklmnopqrstuvwxyz"; ABC = toupper(abc)
-      b64 = ABC abc "0123456789+/"
+      b64 = ABC abc "0123456789+/"; hex = "0123456789abcdef"
       for (i = 1; i <= length(text); i++) {
         if (index(abc ABC, substr(text, i, 1)) == 0) continue
         at[++count] = i
         if (i == 1 || index(abc ABC, substr(text, i - 1, 1)) == 0) starts[++words] = count
       }
-      caesar = kind !~ /^(random|base64|shuffled|vigenere)$/
+      caesar = kind !~ /^(random|base64|hex|shuffled|vigenere)(-|$)/
       for (k = 0; k < samples; k++) {
         shift = caesar ? int(rand() * 25) + 1 : 0
         file = sprintf("%s/%05d-%02d", dir, k, shift)
@@ -175,10 +180,12 @@ for language in "${languages[@]}"; do
 done >"$work/results"
 generate en-word 0 "$work/en" $((seed++))
 measure en-word 0 >>"$work/results"
-for kind in random vigenere shuffled base64; do
-  for letters in 10 15 20 40 100; do
-    generate "$kind" "$letters" "$work/en" $((seed++))
-    measure "$kind" "$letters"
+for kind in random vigenere shuffled base64 hex; do
+  for presentation in prose letters groups; do
+    for letters in 10 15 20 40 100; do
+      generate "$kind-$presentation" "$letters" "$work/en" $((seed++))
+      measure "$kind-$presentation" "$letters"
+    done
   done
 done >>"$work/results"
 
@@ -197,20 +204,29 @@ awk '
   END {
     print "\nRight shift, ranked first by --list:\n"
     print "| text | 5 letters | 10 | 15 | 20 | 40 | 100 |\n|---|---:|---:|---:|---:|---:|---:|"
-    split("en de fr es it", languages, " "); split("prose letters groups", presentations, " ")
+    split("en de fr es it nl pt", languages, " "); split("prose letters groups", presentations, " ")
     split("5 10 15 20 40 100", lengths, " ")
-    for (l = 1; l <= 5; l++) for (p = 1; p <= 3; p++) {
+    for (l = 1; l <= 7; l++) for (p = 1; p <= 3; p++) {
       kind = languages[l] "-" presentations[p]; line = ""
       for (i = 1; i <= 6; i++) line = line " | " pct(ranked[kind " " lengths[i]], total[kind " " lengths[i]])
       if (total[kind " 20"]) print "| " kind line " |"
     }
     print "\nRefused:\n"
     print "| text | 10 letters | 15 | 20 | 40 | 100 |\n|---|---:|---:|---:|---:|---:|"
-    split("random vigenere shuffled base64", noise, " ")
-    for (k = 1; k <= 4; k++) { line = ""
-      for (i = 2; i <= 6; i++) line = line " | " pct(refused[noise[k] " " lengths[i]], total[noise[k] " " lengths[i]])
-      print "| " noise[k] line " |" }
-    for (l = 1; l <= 5; l++) for (p = 1; p <= 3; p++) {
+    split("random vigenere shuffled base64 hex", noise, " ")
+    for (k = 1; k <= 5; k++) for (p = 1; p <= 3; p++) {
+      kind = noise[k] "-" presentations[p]; line = ""
+      for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
+      print "| " kind line " |" }
+    print "\nText of no language refused, each presentation, all kinds together:\n"
+    print "| presentation | 10 letters | 15 | 20 | 40 | 100 |\n|---|---:|---:|---:|---:|---:|"
+    for (p = 1; p <= 3; p++) { line = ""
+      for (i = 2; i <= 6; i++) {
+        a = b = 0
+        for (k = 1; k <= 5; k++) { kind = noise[k] "-" presentations[p]; a += refused[kind " " lengths[i]]; b += total[kind " " lengths[i]] }
+        line = line " | " pct(a, b) }
+      print "| " presentations[p] line " |" }
+    for (l = 1; l <= 7; l++) for (p = 1; p <= 3; p++) {
       kind = languages[l] "-" presentations[p]; line = ""
       for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
       if (total[kind " 20"]) print "| " kind line " |"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Diagnostics.h"
+#include "LanguageModels.h"
 
 namespace {
 
@@ -149,7 +150,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   return parsed;
 }
 
-std::string HelpText() {
+namespace {
+
+std::string Usage() {
   return R"(Usage: simple_encryption [-s N]
   or:  simple_encryption -e|-d [-s N] [-o FILE] [FILE]...
   or:  simple_encryption --guess [-d] [-o FILE] [FILE]...
@@ -163,9 +166,8 @@ then each line typed, until a line is 'quit' or 'exit'.
                          default 3)
   -e, --encrypt        write the FILEs with their letters moved forward
   -d, --decrypt        write the FILEs with their letters moved back
-  -g, --guess          print the shift that most likely encrypted each FILE, in
-                         English, German, French, Spanish or Italian; with -d,
-                         decrypt each with it
+  -g, --guess          print the shift that most likely encrypted each FILE;
+                         with -d, decrypt each with it
   -l, --list           print all 26 shifts of each FILE, most likely first,
                          with their probabilities and a preview
   -o, --output=FILE    write to FILE instead of standard output, replacing it
@@ -174,11 +176,42 @@ then each line typed, until a line is 'quit' or 'exit'.
       --version        output version information and exit
 
 With no FILE, or when FILE is -, read standard input. Every byte other than
-the ASCII letters passes through unchanged. A guess is refused when no shift
-makes the text read as one of the five languages.
+the ASCII letters passes through unchanged. A Caesar shift hides nothing; for
+secrecy, use gpg or age.
 
-A Caesar shift hides nothing; for secrecy, use gpg or age.
+)";
+}
 
+// The languages as the tables name them, so that a language added there is named here.
+std::string LanguagesParagraph() {
+  std::string text = "The guess knows";
+  for (std::size_t i = 0; i < kLanguages; ++i) {
+    text += (i == 0 ? " " : i + 1 == kLanguages ? " and " : ", ");
+    text += kLanguageModels[i].name;
+  }
+  return text + ", and is refused when no shift makes the text read as one of them.";
+}
+
+// `text` in lines of at most 78 columns, broken at spaces.
+std::string Wrapped(const std::string& text) {
+  constexpr std::size_t kWidth = 78;
+  std::string wrapped;
+  std::size_t lineStart = 0;
+  std::size_t lastSpace = std::string::npos;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ') lastSpace = i;
+    if (i - lineStart >= kWidth && lastSpace != std::string::npos && lastSpace > lineStart) {
+      wrapped += text.substr(lineStart, lastSpace - lineStart) + '\n';
+      lineStart = lastSpace + 1;
+    }
+  }
+  return wrapped + text.substr(lineStart) + '\n';
+}
+
+}  // namespace
+
+std::string HelpText() {
+  return Usage() + Wrapped(LanguagesParagraph()) + R"(
 Exit status: 0 on success, 1 if input, output or memory failed, or a guess
 found no letters or was refused, 2 for a usage error.
 )";

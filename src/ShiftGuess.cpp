@@ -24,7 +24,7 @@ namespace {
 // posteriors are over- or underconfident: scores are scaled by these factors, for text with word
 // gaps and for text without, before they become probabilities, so that of the guesses given 80%,
 // about 80 in 100 are right.
-constexpr double kScaleWithGaps = 0.70;
+constexpr double kScaleWithGaps = 0.80;
 constexpr double kScaleLettersOnly = 0.90;
 // How likely a text is, before it is read, to be in no language: what keeps the probabilities of
 // real text best calibrated while gibberish of 10 to 15 letters is still noted as uncertain.
@@ -38,7 +38,7 @@ struct RefusalRule {
   std::int64_t margin;
   std::int64_t perLetter;
 };
-constexpr RefusalRule kRefusalWithGaps = {8000, 100};
+constexpr RefusalRule kRefusalWithGaps = {7000, 100};
 constexpr RefusalRule kRefusalLettersOnly = {3000, 0};
 
 constexpr std::size_t kCandidates = kLanguages * 26;
@@ -182,15 +182,11 @@ ShiftGuesser::Ranking ShiftGuesser::Rank() const {
   // The posterior, relative to the least costly explanation, so that exp cannot overflow.
   const double scale = (lettersOnly ? kScaleLettersOnly : kScaleWithGaps) / 1000;
   const std::int64_t least = std::min(best, none);
-  // English is taken to be as likely as the other four languages together (chosen by hand):
-  // most texts people hide this way are English, and at five letters the languages are hard to
-  // tell apart.
-  constexpr std::array<double, kLanguages> kLanguagePriors = {0.5, 0.125, 0.125, 0.125, 0.125};
   std::array<double, 26> byShift{};
   double total = kNoLanguagePrior * std::exp(-scale * static_cast<double>(none - least));
   ranking.noLanguage = total;
   for (std::size_t i = 0; i < kCandidates; ++i) {
-    const double weight = (1 - kNoLanguagePrior) * kLanguagePriors[i / 26] / 26 *
+    const double weight = (1 - kNoLanguagePrior) * kLanguageModels[i / 26].prior / 26 *
                           std::exp(-scale * static_cast<double>(costs[i] - least));
     byShift[i % 26] += weight;
     total += weight;

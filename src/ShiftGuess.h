@@ -17,8 +17,8 @@ struct GuessBounds {
   std::size_t span = std::size_t{1} << 20;  // bytes from the first letter on
 };
 
-// Guesses which shift encrypted a text, and in which of five languages it is written: English,
-// German, French, Spanish or Italian. Every pair of a language and a shift is scored by how
+// Guesses which shift encrypted a text, and in which of the languages of LanguageModels.h it is
+// written. Every pair of a language and a shift is scored by how
 // likely its letter trigrams, word starts and ends included, make the decrypted text; so is the
 // thought that the text is in no language at all, its letters drawn at random. Letters are
 // counted with case folded; bytes that are not ASCII letters only separate words. Text whose

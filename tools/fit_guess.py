@@ -49,8 +49,8 @@ def scores(texts):
     return out
 
 
-# English is taken to be as likely as the other four languages together.
-LANGUAGE_PRIORS = [0.5, 0.125, 0.125, 0.125, 0.125]
+# How likely each language is before the text is read, as the tables have it.
+LANGUAGE_PRIORS = [prior for _, _, prior in lt.LANGUAGES]
 
 
 def posterior(costs, none, scale, prior):
@@ -152,10 +152,10 @@ def samples(per_cell, seed):
     ciphertexts of each language, length and presentation, and as many texts of each kind of
     no language, length and presentation."""
     rng = random.Random(seed)
-    kept = {code: " \n ".join(lt.split(lt.documents(code))[1]) for code, _ in lt.LANGUAGES}
+    kept = {code: " \n ".join(lt.split(lt.documents(code))[1]) for code, _, _ in lt.LANGUAGES}
     starts = {code: word_starts(text) for code, text in kept.items()}
     out = []
-    for code, _ in lt.LANGUAGES:
+    for code, _, _ in lt.LANGUAGES:
         for n in LENGTHS:
             for presentation in PRESENTATIONS:
                 for _ in range(per_cell):

@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
-"""Counts the letter trigrams of English, German, French, Spanish and Italian text and writes the
-tables that the shift guesser scores with, src/LanguageModels.cpp.
+"""Counts the letter trigrams of the languages in LANGUAGES and writes the tables that the shift
+guesser scores with, src/LanguageModels.cpp, with the list of languages itself.
 
-    python3 tools/language_tables.py      # after: apt-get install debian-reference-en
-        debian-reference-de debian-reference-fr debian-reference-es debian-reference-it
-        fortunes fortunes-min fortunes-de fortunes-es fortunes-it dict-gcide dict-foldoc
-        dict-jargon
+    python3 tools/language_tables.py      # after: apt-get install $(python3 tools/language_tables.py --packages)
 
-The text comes from those Debian 12 packages and nothing else: no manual page and no Perl
-documentation, since the guess is measured on those (bench/guess_accuracy.sh). Each source is cut
+The text comes from the Debian 12 packages in SOURCES and nothing else: no manual page, no help
+text and no Perl documentation, since the guess is measured on those (bench/guess_accuracy.sh). Each source is cut
 into documents (paragraphs, fortunes, dictionary entries), and every tenth document is set aside,
 never counted, for tools/fit_guess.py to fit the probability scale and the refusal on. The same
 packages give the same bytes every time.
@@ -17,15 +14,28 @@ Text is read as the program reads it: the 26 ASCII letters with case folded, and
 other bytes (accented letters included, which a Caesar shift leaves as they are) as one word gap.
 """
 import gzip
+import hashlib
 import html
 import math
 import os
 import re
+import subprocess
+import textwrap
 import sys
 import zlib
 
-LANGUAGES = [("en", "English"), ("de", "German"), ("fr", "French"), ("es", "Spanish"),
-             ("it", "Italian")]
+# Each language the guess knows: its code, its name, and how likely a text is to be in it before
+# it is read (chosen by hand: English as likely as all the others together). The one list; see
+# CONTRIBUTING.md for adding a language.
+LANGUAGES = [("en", "English", 1 / 2), ("de", "German", 1 / 12), ("fr", "French", 1 / 12),
+             ("es", "Spanish", 1 / 12), ("it", "Italian", 1 / 12), ("nl", "Dutch", 1 / 12),
+             ("pt", "Portuguese", 1 / 12)]
+# The packages the text is read from.
+SOURCES = ["debian-reference-en", "debian-reference-de", "debian-reference-fr",
+           "debian-reference-es", "debian-reference-it", "debian-reference-pt", "debian-faq-nl",
+           "fortunes", "fortunes-min", "fortunes-de", "fortunes-es", "fortunes-it", "fortunes-br",
+           "dict-gcide", "dict-foldoc", "dict-jargon"]
+FAQ = "/usr/share/doc/debian/FAQ/debian-faq.%s.txt.gz"
 GAP = 26
 SYMBOLS = 27
 LEVELS = 16  # four bits a trigram
@@ -67,9 +77,8 @@ def paragraphs(text):
 ENGLISH_WORDS = re.compile(r"\b(the|and|of|to|is|for|with|this|that|you|are)\b")
 
 
-def reference(code):
-    with gzip.open(need(REFERENCE % code, "debian-reference-" + code), "rt",
-                   encoding="utf-8") as f:
+def reference(code, path=REFERENCE, package="debian-reference-"):
+    with gzip.open(need(path % code, package + code), "rt", encoding="utf-8") as f:
         documents = list(paragraphs(f.read()))
     if code != "en":
         # Paragraphs left untranslated would teach the other languages English.
@@ -84,13 +93,19 @@ def fortune_file(path):
     return [" ".join(p.split()) for p in text.split("\n%\n") if p.strip()]
 
 
-def fortunes(folder, package, skip=()):
+def fortunes(folder, package, skip=(), owners=None):
+    """The fortunes in `folder`; with `owners`, only those files that these packages install,
+    since other languages' packages put theirs there too."""
     need(folder, package)
+    owned = None
+    if owners:
+        owned = set(subprocess.run(["dpkg-query", "-L"] + owners, stdout=subprocess.PIPE,
+                                   check=True, text=True).stdout.split("\n"))
     documents = []
     for name in sorted(os.listdir(folder)):
         path = os.path.join(folder, name)
         if (name.endswith((".dat", ".u8")) or name in skip or os.path.islink(path)
-                or not os.path.isfile(path)):
+                or not os.path.isfile(path) or (owned is not None and path not in owned)):
             continue
         documents += fortune_file(path)
     return documents
@@ -126,12 +141,17 @@ def documents(code):
     """The documents of a language, in a fixed order."""
     if code == "en":
         return (reference("en")
-                + fortunes(FORTUNES, "fortunes", skip={"art", "ascii-art", "banner", "off"})
+                + fortunes(FORTUNES, "fortunes", skip={"art", "ascii-art", "banner", "off"},
+                           owners=["fortunes", "fortunes-min"])
                 + dictionary("gcide", "dict-gcide", every=8)
                 + dictionary("foldoc", "dict-foldoc")
                 + dictionary("jargon", "dict-jargon"))
     if code == "fr":
         return reference("fr")
+    if code == "nl":
+        return reference("nl", FAQ, "debian-faq-")
+    if code == "pt":
+        return reference("pt") + fortune_file(need(os.path.join(FORTUNES, "brasil"), "fortunes-br"))
     folder = os.path.join(FORTUNES, code)
     package = "fortunes-" + code
     return reference(code) + fortunes(folder, package, skip={"asciiart", "off", "banner"})
@@ -239,21 +259,45 @@ def no_language(unigrams):
         int(round(-1000 * math.log(p))) for p in letters]
 
 
+def versions():
+    """Each source package with its installed version."""
+    out = subprocess.run(["dpkg-query", "-W", "-f", "${Package} ${Version}\\n"] + SOURCES,
+                         stdout=subprocess.PIPE, check=True, text=True).stdout
+    return out.split("\n")[:-1]
+
+
 def main():
-    models = [model(code) for code, _ in LANGUAGES]
+    if sys.argv[1:] == ["--packages"]:
+        print(" ".join(SOURCES))
+        return
+    header = open(os.path.join(HERE, "..", "src", "LanguageModels.h"), encoding="ascii").read()
+    if "kLanguages = %d;" % len(LANGUAGES) not in header:
+        sys.exit("set kLanguages to %d in src/LanguageModels.h" % len(LANGUAGES))
+    digest = hashlib.sha256()
+    models = []
+    for code, _, _ in LANGUAGES:
+        counted, _ = split(documents(code))
+        for document in counted:
+            digest.update(document.encode("utf-8") + b"\0")
+        models.append(model(code))
     with_gaps, letters_only = no_language([m[2] for m in models])
-    out = ["// Generated by tools/language_tables.py; do not edit. Letter trigram costs of five",
-           "// languages, counted from Debian 12's debian-reference-en, -de, -fr, -es and -it,",
-           "// fortunes, fortunes-min, fortunes-de, -es and -it, dict-gcide, dict-foldoc and",
-           "// dict-jargon, less every tenth document. Each trigram's cost, -ln P(c | a, b) in",
-           "// thousandths, is one of sixteen levels, four bits, two to a byte, low bits first.",
-           "// clang-format off",
-           '#include "LanguageModels.h"', "",
-           "const std::array<LanguageModel, kLanguages> kLanguageModels = {{"]
-    for (code, name), (levels, codes, _, counted) in zip(LANGUAGES, models):
+    names = ", ".join(name for _, name, _ in LANGUAGES)
+    out = textwrap.wrap("Generated by tools/language_tables.py; do not edit. Letter trigram costs "
+                        "of %s, counted from these Debian 12 packages, less every tenth document:"
+                        % names, 97, initial_indent="// ", subsequent_indent="// ")
+    sources = versions()
+    for i in range(0, len(sources), 3):
+        out.append("//   " + ", ".join(sources[i:i + 3]))
+    out += ["// SHA-256 of the text counted: %s." % digest.hexdigest(),
+            "// Each trigram's cost, -ln P(c | a, b) in thousandths, is one of sixteen levels, four",
+            "// bits, two to a byte, low bits first.",
+            "// clang-format off",
+            '#include "LanguageModels.h"', "",
+            "const std::array<LanguageModel, kLanguages> kLanguageModels = {{"]
+    for (code, name, prior), (levels, codes, _, counted) in zip(LANGUAGES, models):
         packed = [codes[i] | (codes[i + 1] << 4 if i + 1 < len(codes) else 0)
                   for i in range(0, len(codes), 2)]
-        out.append('  {"%s",  // %d trigrams counted' % (name, counted))
+        out.append('  {"%s", "%s", %r,  // %d trigrams counted' % (code, name, prior, counted))
         out.append("   {%s}," % ", ".join(map(str, levels)))
         out.append("   {{")
         for i in range(0, len(packed), 24):
