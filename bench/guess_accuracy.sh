@@ -218,6 +218,11 @@ awk '
       kind = noise[k] "-" presentations[p]; line = ""
       for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
       print "| " kind line " |" }
+    for (l = 1; l <= 7; l++) for (p = 1; p <= 3; p++) {
+      kind = languages[l] "-" presentations[p]; line = ""
+      for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
+      if (total[kind " 20"]) print "| " kind line " |"
+    }
     print "\nText of no language refused, each presentation, all kinds together:\n"
     print "| presentation | 10 letters | 15 | 20 | 40 | 100 |\n|---|---:|---:|---:|---:|---:|"
     for (p = 1; p <= 3; p++) { line = ""
@@ -226,11 +231,6 @@ awk '
         for (k = 1; k <= 5; k++) { kind = noise[k] "-" presentations[p]; a += refused[kind " " lengths[i]]; b += total[kind " " lengths[i]] }
         line = line " | " pct(a, b) }
       print "| " presentations[p] line " |" }
-    for (l = 1; l <= 7; l++) for (p = 1; p <= 3; p++) {
-      kind = languages[l] "-" presentations[p]; line = ""
-      for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
-      if (total[kind " 20"]) print "| " kind line " |"
-    }
     printf "\nsingle English words of 6 letters or more: %s right, %s refused\n", pct(ranked["en-word 0"], total["en-word 0"]), pct(refused["en-word 0"], total["en-word 0"])
     printf "answers given without a note that are wrong: %d of %d (%s)\n", answeredWrong, answered, pct(answeredWrong, answered)
     printf "text of no language of 10 and 15 letters answered without a note: %d of %d (%s)\n", gibberishAnswered, gibberish, pct(gibberishAnswered, gibberish)

@@ -30,16 +30,12 @@ constexpr double kScaleLettersOnly = 0.90;
 // real text best calibrated while gibberish of 10 to 15 letters is still noted as uncertain.
 constexpr double kNoLanguagePrior = 0.001;
 // A text is refused when its best language costs more than no language does, by more than a
-// margin less so much a letter, in thousandths of a nat: a few letters that happen to read
-// badly must not condemn a real text. Text of fewer letters is never refused, only noted
-// (chosen by hand).
+// margin, in thousandths of a nat: a few letters that happen to read badly must not condemn a
+// real text. The margin is the same at every length, and text of fewer letters is never
+// refused, only noted (both chosen by hand).
 constexpr std::size_t kLettersToRefuse = 20;
-struct RefusalRule {
-  std::int64_t margin;
-  std::int64_t perLetter;
-};
-constexpr RefusalRule kRefusalWithGaps = {7000, 100};
-constexpr RefusalRule kRefusalLettersOnly = {3000, 0};
+constexpr std::int64_t kRefusalWithGaps = 5000;
+constexpr std::int64_t kRefusalLettersOnly = 3000;
 
 constexpr std::size_t kCandidates = kLanguages * 26;
 
@@ -175,9 +171,8 @@ ShiftGuesser::Ranking ShiftGuesser::Rank() const {
   const std::int64_t best = *std::min_element(costs.begin(), costs.end());
 
   Ranking ranking{};
-  const RefusalRule& rule = lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps;
   ranking.refused = letters >= kLettersToRefuse &&
-                    best - none > rule.margin - rule.perLetter * static_cast<std::int64_t>(letters);
+                    best - none > (lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps);
 
   // The posterior, relative to the least costly explanation, so that exp cannot overflow.
   const double scale = (lettersOnly ? kScaleLettersOnly : kScaleWithGaps) / 1000;
