@@ -179,7 +179,9 @@ void KeepAccess(int fd, const struct stat& old, const std::string& oldPath) {
   // the set-ID bits. A user may give a file to a group of their own but to no other user, and
   // then the group alone is kept; where neither can be, the new file is the user's own.
   const bool ownerKept = fchown(fd, old.st_uid, old.st_gid) == 0;
-  if (!ownerKept) static_cast<void>(fchown(fd, static_cast<uid_t>(-1), old.st_gid));
+  // Its result is kept only because fortified glibc will not have it ignored.
+  [[maybe_unused]] const bool groupKept =
+      ownerKept || fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
   // Then the old file's access control list, in the kernel's own form, in place of whatever the
   // folder's default one gave the new file; without one to copy, none, so that the mode below
   // opens the file to nobody that a default entry names.
