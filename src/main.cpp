@@ -8,6 +8,7 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "Diagnostics.h"
 #include "Filter.h"
@@ -26,8 +27,8 @@ constexpr int kUsageError = 2;
 // Where memory runs out: reported and ended without an exception, whose own memory may be what
 // is missing, so that the runtime would abort. Nothing here allocates.
 [[noreturn]] void EndForLackOfMemory() {
-  static constexpr char kMessage[] = "simple_encryption: memory exhausted\n";
-  static_cast<void>(WriteAll(STDERR_FILENO, kMessage, sizeof kMessage - 1));
+  constexpr std::string_view kMessage = "simple_encryption: memory exhausted\n";
+  static_cast<void>(WriteAll(STDERR_FILENO, kMessage.data(), kMessage.size()));
   RemoveNewFileInHaste();
   _exit(EXIT_FAILURE);
 }
