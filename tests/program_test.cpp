@@ -621,6 +621,8 @@ const std::vector<Case> kCases = {
     // Between double quotes a shell would expand these.
     MissingFile("a quote and a dollar", "it's $x", "'it'\\''s $x'"),
     MissingFile("a quote and a backquote", "it's `x`", "'it'\\''s `x`'"),
+    // Standard input read to its end once, and then empty, as cat reads it, not closed between.
+    Case("standard input named twice", "Khoor", "Nkrru").Args({"-e", "-", "-"}),
     // A filter that read standard input only once would stop at the first block.
     Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted)
         .Representative()
@@ -707,6 +709,11 @@ const std::vector<Case> kCases = {
     Case("-o standard output spelled another way", "start\n", "", 0, "", kAppendToInput)
         .Args({"-e", "-o", "//dev/./fd/1", "@second"})
         .File("start\nJxu uduco qjjqsai qj tqmd\n"),
+    // Through the descriptor, after what was written there already, not over it.
+    Case("-o /dev/stderr after a message", "", "", 1)
+        .Args({"-e", "-o", "/dev/stderr", "/nonexistent", "@second"})
+        .Err("simple_encryption: /nonexistent: No such file or directory\n"
+             "Jxu uduco qjjqsai qj tqmd\n"),
     // What the program opened in place of a closed descriptor must not swallow the output.
     Case("-o standard input, closed", "Khoor", "", 1, kClosed)
         .Args({"-e", "-o", "/dev/stdin", "@in"})
