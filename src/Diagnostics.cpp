@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "WriteAll.h"
@@ -35,7 +36,8 @@ std::vector<Character> Characters(const std::string& text) {
       state = std::mbstate_t{};
       ++at;
     } else if (std::iswprint(static_cast<std::wint_t>(wide)) != 0 &&
-               (size == 1 || std::memchr(text.data() + at, '\'', size) == nullptr)) {
+               (size == 1 ||
+                std::string_view(text).substr(at, size).find('\'') == std::string_view::npos)) {
       // A quote inside a character of several bytes would end a quoted name early.
       characters.push_back({at, size, true});
       at += size;

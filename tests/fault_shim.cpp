@@ -50,7 +50,8 @@ bool Refused(const char* path, int flags, mode_t mode) {
 
 // Memory that runs out where a filter takes its block: operator new fails as it does, through
 // the program's handler for it. Otherwise the next operator new, a sanitizer's where there is one.
-void* operator new(std::size_t size) {  // NOLINT(misc-new-delete-overloads): delete is the usual
+// NOLINTNEXTLINE(misc-new-delete-overloads,cert-dcl54-cpp): the usual delete frees what it gives
+void* operator new(std::size_t size) {
   constexpr std::size_t kBlock = std::size_t{128} * 1024;
   if (Injected("nomem") && size >= kBlock) {
     for (;;) {
@@ -68,7 +69,8 @@ extern "C" {
 
 // /dev/null missing, as in a bare chroot; or a new file made open to more than its creator, where
 // none may be.
-// NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg,hicpp-vararg): open's own signature
+// open's own signature, glibc's parameter names being reserved ones.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 int open(const char* path, int flags, ...) {
   mode_t mode = 0;
   if ((flags & O_CREAT) != 0) {
@@ -81,7 +83,8 @@ int open(const char* path, int flags, ...) {
 }
 
 // What a fortified build calls for flags that are not known at compile time.
-int __open_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier): glibc's
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): glibc's own name
+int __open_2(const char* path, int flags) {
   return Refused(path, flags, 0) ? -1 : Real(__open_2, "__open_2")(path, flags);
 }
 

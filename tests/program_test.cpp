@@ -255,12 +255,20 @@ std::string ReadAcl(const std::string& path) {
 }
 
 // The expectation with the placeholders for the run's files filled in.
+// "@held" is a descriptor of this test process, not of the program: a file in the run's folder,
+// removed while it is held open, which /proc shows as "<folder>held (deleted)".
+constexpr int kHeldDescriptor = 200;
+std::string HeldPath() {
+  return "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(kHeldDescriptor);
+}
+
 std::string Expand(std::string text, const std::string& dir) {
-  for (const char* name : {"in", "second", "link", "abs", "new"}) {
+  for (const char* name : {"in", "second", "link", "abs", "new", "held"}) {
     const std::string placeholder = std::string("@") + name;
+    const std::string path = placeholder == "@held" ? HeldPath() : dir + name;
     for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::string::npos;) {
-      text.replace(at, placeholder.size(), dir + name);
-      at += dir.size();
+      text.replace(at, placeholder.size(), path);
+      at += path.size();
     }
   }
   return text;
@@ -348,6 +356,13 @@ Outcome RunProgram(const Case& c) {
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
   }
+  // Not the program's: close-on-exec.
+  const int held = open((dir + "held").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (held < 0 || dup3(held, kHeldDescriptor, O_CLOEXEC) < 0 ||
+      unlink((dir + "held").c_str()) != 0) {
+    ADD_FAILURE() << "cannot hold a removed file open";
+  }
+  close(held);
   std::vector<std::string> words = LauncherWords();
   if (c.addressSpace > 0) words = {"prlimit", "--as=" + std::to_string(c.addressSpace), "--"};
   words.emplace_back(SIMPLE_ENCRYPTION_EXE);
@@ -401,6 +416,7 @@ Outcome RunProgram(const Case& c) {
   } else {
     ADD_FAILURE() << "cannot start " << argv[0];
   }
+  close(kHeldDescriptor);
   for (const int fd : heldPipe) {
     if (fd >= 0) close(fd);
   }
@@ -679,6 +695,11 @@ const std::vector<Case> kCases = {
         .Fault("nomem")
         .Err("simple_encryption: memory exhausted\n")
         .File("Khoor"),
+    // The text of another process's link there, "<folder>held (deleted)", is no name to make.
+    Case("-o another process's descriptor of a removed file", "", "", 1)
+        .Args({"-e", "-o", "@held"})
+        .Err("simple_encryption: cannot create a file in '/proc/" + std::to_string(getpid()) +
+             "/fd/': No such file or directory\n"),
     Case("a numbered file in a folder that does not exist", "", "", 1)
         .Args({"-e", "-o", "/nonexistent/1"})
         .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
