@@ -51,10 +51,10 @@ bool Output::Open() {
     const int probe = OpenToWrite(name);
     if (probe < 0) return Fail(errno);
     static_cast<void>(close(probe));
+    // The new file gets the old file's access only once everything is written: a write by
+    // anyone but root would clear a set-user-ID bit given before it.
+    replaced = status;
   }
-  // One that replaces a file gets the old file's access only once everything is written: a
-  // write by anyone but root would clear a set-user-ID bit given before it.
-  if (exists) replaced = status;
   return CreateBeside(reached.file);
 }
 

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <type_traits>
 
 namespace {
 
@@ -60,8 +59,9 @@ void* operator new(std::size_t size) {
       handler();
     }
   }
-  // Its name as the Itanium C++ ABI of every Linux target spells it.
-  constexpr const char* kName = std::is_same_v<std::size_t, unsigned long> ? "_Znwm" : "_Znwj";
+  // Its name as the Itanium C++ ABI of every Linux target spells it: std::size_t is unsigned long
+  // ('m') where it has 64 bits, and unsigned int ('j') where it has 32.
+  const char* const kName = sizeof(std::size_t) == 8 ? "_Znwm" : "_Znwj";
   return Real(static_cast<void* (*)(std::size_t)>(&::operator new), kName)(size);
 }
 
