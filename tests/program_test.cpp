@@ -786,6 +786,9 @@ const std::vector<Case> kCases = {
         .Args({"-d"})
         .Fault("close")
         .Err("simple_encryption: write error: Input/output error\n"),
+    Case("a failed close of standard output after the session", "quit\n", kGoodbye, 1)
+        .Fault("close")
+        .Err("simple_encryption: write error: Input/output error\n"),
     Case("a write that writes nothing", "Khoor", "", 1)
         .Args({"-d"})
         .Fault("write0")
@@ -867,6 +870,10 @@ const std::vector<Case> kCases = {
     Case("a text without a line feed listed", "Wkh hqhpb", "3\t99.7%\tThe enemy\n")
         .Args({"--list"})
         .Start(),
+    // Each list after the first set apart by an empty line.
+    Case("two files listed", kEnemy, "\n\n==> @second <==\n13\t")
+        .Args({"--list", "@in", "@second"})
+        .Within(),
     Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.9%\tThe enemy\n").Args({"--list"}).Start(),
 };
 
