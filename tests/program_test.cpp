@@ -11,7 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -228,24 +227,13 @@ const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
-// An access control list in the kernel's form: version 2, then each entry's tag, permissions
-// and id, little-endian; user 1 with `userOne`'s permissions, the owner rw, the group and the
-// mask r, others nothing.
-std::string AclGiving(unsigned userOne) {
-  std::string value = {2, 0, 0, 0};
-  const auto entry = [&value](unsigned tag, unsigned permissions, std::uint32_t id) {
-    for (const unsigned field : {tag, tag >> 8, permissions, permissions >> 8}) {
-      value += static_cast<char>(field & 0xFF);
-    }
-    for (int shift = 0; shift < 32; shift += 8) value += static_cast<char>((id >> shift) & 0xFF);
-  };
-  constexpr std::uint32_t kNoId = 0xFFFFFFFF;
-  entry(0x01, 6, kNoId);    // the owner
-  entry(0x02, userOne, 1);  // user 1
-  entry(0x04, 4, kNoId);    // the group
-  entry(0x10, 4, kNoId);    // the mask
-  entry(0x20, 0, kNoId);    // others
-  return value;
+// An access control list in the kernel's form: version 2, then each entry's tag, permissions and
+// id, little-endian: the owner rw, user 1 with `userOne`'s permissions, the group and the mask r,
+// others nothing.
+std::string AclGiving(char userOne) {
+  const std::string none = "\xFF\xFF\xFF\xFF";
+  return "\2\0\0\0"s + "\1\0\6\0"s + none + "\2\0"s + userOne + "\0\1\0\0\0"s + "\4\0\4\0"s + none +
+         "\x10\0\4\0"s + none + "\x20\0\0\0"s + none;
 }
 
 std::string ReadAcl(const std::string& path) {
