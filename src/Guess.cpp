@@ -86,15 +86,18 @@ bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& wr
          RotateStream(cipher, false, read, write, blockSize);
 }
 
+std::string LanguageNames(const std::string& lastJoin) {
+  std::string names;
+  for (std::size_t i = 0; i < kLanguages; ++i) {
+    names += (i == 0 ? "" : i + 1 == kLanguages ? " " + lastJoin + " " : ", ");
+    names += kLanguageModels[i].name;
+  }
+  return names;
+}
+
 Judgement Judge(const ShiftGuesser::Ranking& ranking) {
   if (ranking.refused) {
-    // The languages as the tables name them, so that a language added there is named here.
-    std::string languages;
-    for (std::size_t i = 0; i < kLanguages; ++i) {
-      languages += (i == 0 ? "" : i + 1 == kLanguages ? " or " : ", ");
-      languages += kLanguageModels[i].name;
-    }
-    return {true, "no shift makes the text read as " + languages};
+    return {true, "no shift makes the text read as " + LanguageNames("or")};
   }
   if (ranking.probabilities[0] >= kSureProbability) return {};
   std::string note = "uncertain guess: shift " + std::to_string(ranking.shifts[0]) + " at " +

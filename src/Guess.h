@@ -52,6 +52,10 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn = nullp
 bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& write,
                  std::size_t blockSize = kBlockSize);
 
+// Returns the names of the languages the guess knows, as the tables have them, so that a language
+// added there is named wherever this is used: "English, German ... `lastJoin` Portuguese".
+std::string LanguageNames(const std::string& lastJoin);
+
 // What the guess is judged to be worth: refused, or used with a note when it is not sure enough.
 struct Judgement {
   bool refused = false;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Diagnostics.h"
-#include "LanguageModels.h"
+#include "Guess.h"
 
 namespace {
 
@@ -182,14 +182,9 @@ secrecy, use gpg or age.
 )";
 }
 
-// The languages as the tables name them, so that a language added there is named here.
 std::string LanguagesParagraph() {
-  std::string text = "The guess knows";
-  for (std::size_t i = 0; i < kLanguages; ++i) {
-    text += (i == 0 ? " " : i + 1 == kLanguages ? " and " : ", ");
-    text += kLanguageModels[i].name;
-  }
-  return text + ", and is refused when no shift makes the text read as one of them.";
+  return "The guess knows " + LanguageNames("and") +
+         ", and is refused when no shift makes the text read as one of them.";
 }
 
 // `text` in lines of at most 78 columns, broken at spaces.
