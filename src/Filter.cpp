@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Alphabet.h"
 #include "SimpleEncryption.h"
 
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
@@ -25,5 +26,25 @@ bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& re
       cipher.DecryptInPlace(block, got);
     }
     if (!write(block, got)) return false;
+  }
+}
+
+bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& write,
+                  std::size_t blockSize) {
+  // Rotated into a buffer of its own, since a letter may take more bytes than it did. Both start
+  // at a page boundary, for the kernel's copies, as above.
+  constexpr std::size_t kPage = 4096;
+  const std::size_t room =
+      AlphabetRotation::kMostGrowth * (blockSize + AlphabetRotation::kMostHeld);
+  std::vector<char> buffer(kPage + blockSize + kPage + room);
+  char* const input =
+      buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
+  char* const output = input + (blockSize + kPage - 1) / kPage * kPage;
+  for (;;) {
+    const std::size_t got = read(input, blockSize);
+    char* const end = got == 0 ? rotation.Finish(output) : rotation.Rotate(input, got, output);
+    const auto size = static_cast<std::size_t>(end - output);
+    if (size > 0 && !write(output, size)) return false;
+    if (got == 0) return true;
   }
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 
+#include "Alphabet.h"
 #include "SimpleEncryption.h"
 
 // The program's filters, apart from where their bytes come from and go to, so that they can be
@@ -24,5 +25,9 @@ inline constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
 // a write fails.
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
                   const Writer& write, std::size_t blockSize = kBlockSize);
+
+// The same for the letters of another alphabet, moved as `rotation` moves them.
+bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& write,
+                  std::size_t blockSize = kBlockSize);
 
 #endif  // SIMPLE_ENCRYPTION_FILTER_H

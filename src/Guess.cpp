@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Alphabet.h"
 #include "Diagnostics.h"
 #include "Filter.h"
 #include "LanguageModels.h"
@@ -20,40 +21,132 @@ constexpr double kSureProbability = 0.99;
 
 // `line` decrypted, in at most the 64 columns that a line of --list leaves on an 80-column
 // terminal, with control bytes and bytes from 0x80 up written as cat -vT writes them, so that
-// none of them can act on the terminal.
-std::string Preview(const std::string& line) {
+// none of them can act on the terminal; with `utf8`, characters from U+00A0 on are shown as they
+// are, a column each.
+std::string Preview(const std::string& line, bool utf8) {
   constexpr std::size_t kColumns = 64;
   std::string shown;
-  for (const char c : line) {
-    auto byte = static_cast<unsigned char>(c);
-    std::string glyph = byte >= 0x80 ? "M-" : "";
-    byte &= 0x7F;
-    if (byte < 0x20 || byte == 0x7F) {
-      glyph += {'^', static_cast<char>(byte ^ 0x40)};
+  std::size_t columns = 0;
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
+  for (std::size_t i = 0; i < line.size();) {
+    char32_t c = 0;
+    const int length = utf8 ? DecodeUtf8(bytes + i, line.size() - i, c) : 0;
+    std::string glyph;
+    if (length > 1 && c >= 0xA0) {
+      glyph = line.substr(i, static_cast<std::size_t>(length));
+      i += static_cast<std::size_t>(length);
     } else {
-      glyph += static_cast<char>(byte);
+      auto byte = bytes[i++];
+      glyph = byte >= 0x80 ? "M-" : "";
+      byte &= 0x7F;
+      if (byte < 0x20 || byte == 0x7F) {
+        glyph += {'^', static_cast<char>(byte ^ 0x40)};
+      } else {
+        glyph += static_cast<char>(byte);
+      }
     }
-    if (shown.size() + glyph.size() > kColumns) break;
+    const std::size_t width = length > 1 && c >= 0xA0 ? 1 : glyph.size();
+    if (columns + width > kColumns) break;
     shown += glyph;
+    columns += width;
   }
   return shown;
 }
 
+// `line` decrypted with `shift` of `alphabet`, in kAlphabetModels.
+std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) {
+  if (alphabet == 0) return SimpleEncryption(shift).DecryptString(line);
+  AlphabetRotation rotation(Preset(alphabet), shift, false);
+  std::vector<char> out(AlphabetRotation::kMostGrowth *
+                        (line.size() + AlphabetRotation::kMostHeld));
+  char* end = rotation.Rotate(line.data(), line.size(), out.data());
+  end = rotation.Finish(end);
+  return {out.data(), end};
+}
+
 }  // namespace
+
+Sample::FirstLine::FirstLine(Alphabet letters)
+    : alphabet(std::move(letters)), most(alphabet.Latin() ? kBytes : 4 * kBytes) {}
+
+bool Sample::FirstLine::HasLetter() const {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
+  for (std::size_t i = 0; i < line.size();) {
+    char32_t c = 0;
+    const int length = DecodeUtf8(bytes + i, line.size() - i, c);
+    if (length > 0 && alphabet.Index(c) >= 0) return true;
+    i += length > 0 ? static_cast<std::size_t>(length) : 1;
+  }
+  return false;
+}
 
 void Sample::FirstLine::Add(const char* data, std::size_t size) {
   for (std::size_t i = 0; i < size && !done; ++i) {
     if (data[i] == '\n') {
-      done = hasLetter;
+      done = HasLetter();
       if (!done) line.clear();
       // A line of a CR LF file ends at its CR, which would only be noise at the end of a preview.
       if (done && !line.empty() && line.back() == '\r') line.pop_back();
-    } else if (line.size() < kBytes) {
+    } else if (line.size() < most) {
       line += data[i];
-      hasLetter =
-          hasLetter || SimpleEncryption::LetterIndex(static_cast<unsigned char>(data[i])) < 26;
     }
   }
+}
+
+std::string Sample::FirstLine::Text() const { return HasLetter() ? line : std::string(); }
+
+Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alphabets) {
+  for (const std::size_t alphabet : alphabets) {
+    guessers.emplace_back(bounds, alphabet);
+    firstLines.emplace_back(Preset(alphabet));
+  }
+}
+
+void Sample::Add(const char* data, std::size_t size) {
+  for (ShiftGuesser& guesser : guessers) static_cast<void>(guesser.Add(data, size));
+  for (FirstLine& line : firstLines) line.Add(data, size);
+}
+
+std::size_t Sample::Letters() const {
+  std::size_t most = 0;
+  for (const ShiftGuesser& guesser : guessers) most = std::max(most, guesser.Letters());
+  return most;
+}
+
+bool Sample::Full() const {
+  return std::any_of(guessers.begin(), guessers.end(),
+                     [](const ShiftGuesser& guesser) { return guesser.Full(); });
+}
+
+ShiftGuesser::Ranking Sample::Rank() const {
+  // The script with the most letters, the first of those with as many.
+  const char* script = nullptr;
+  std::size_t most = 0;
+  for (const ShiftGuesser& guesser : guessers) {
+    if (guesser.Letters() > most) {
+      most = guesser.Letters();
+      script = kAlphabetModels[guesser.Alphabet()].script;
+    }
+  }
+  std::vector<const ShiftGuesser*> ranked;
+  for (const ShiftGuesser& guesser : guessers) {
+    if (std::string(kAlphabetModels[guesser.Alphabet()].script) == script) {
+      ranked.push_back(&guesser);
+    }
+  }
+  // The one with the most letters first, whose reading decides how the text is read.
+  std::stable_sort(ranked.begin(), ranked.end(), [](const ShiftGuesser* a, const ShiftGuesser* b) {
+    return a->Letters() > b->Letters();
+  });
+  return RankTogether(ranked);
+}
+
+std::vector<std::size_t> GuessedAlphabets() {
+  std::vector<std::size_t> alphabets = {0};
+  for (std::size_t i = 1; i < kAlphabets; ++i) {
+    if (std::string(kAlphabetModels[i].script) != kAlphabetModels[0].script) alphabets.push_back(i);
+  }
+  return alphabets;
 }
 
 bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::size_t blockSize) {
@@ -65,39 +158,54 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::s
     const std::size_t got = read(&held[start], blockSize);
     held.resize(start + got);
     if (got == 0) break;
-    static_cast<void>(sample.guesser.Add(&held[start], got));
-    sample.firstLine.Add(&held[start], got);
-    if (passOn == nullptr || sample.guesser.Letters() == 0) {
+    sample.Add(&held[start], got);
+    if (passOn == nullptr || sample.Letters() == 0) {
       if (passOn != nullptr && !(*passOn)(held.data(), held.size())) return false;
       held.clear();
     }
-    if (sample.guesser.Full()) break;
-    if (sample.guesser.Letters() == 0) beforeALetter += got;
+    if (sample.Full()) break;
+    if (sample.Letters() == 0) beforeALetter += got;
     if (passOn == nullptr && beforeALetter >= Sample::kMostBeforeALetter) break;
   }
   return true;
 }
 
-bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& write,
-                 std::size_t blockSize) {
-  const SimpleEncryption cipher(shift);
-  cipher.DecryptInPlace(sample.held.data(), sample.held.size());
-  return write(sample.held.data(), sample.held.size()) &&
-         RotateStream(cipher, false, read, write, blockSize);
+bool DecryptRest(int shift, std::size_t alphabet, Sample& sample, const Reader& read,
+                 const Writer& write, std::size_t blockSize) {
+  if (alphabet == 0) {
+    const SimpleEncryption cipher(shift);
+    cipher.DecryptInPlace(sample.held.data(), sample.held.size());
+    return write(sample.held.data(), sample.held.size()) &&
+           RotateStream(cipher, false, read, write, blockSize);
+  }
+  AlphabetRotation rotation(Preset(alphabet), shift, false);
+  std::vector<char> out(AlphabetRotation::kMostGrowth *
+                        (sample.held.size() + AlphabetRotation::kMostHeld));
+  const char* const end = rotation.Rotate(sample.held.data(), sample.held.size(), out.data());
+  return write(out.data(), static_cast<std::size_t>(end - out.data())) &&
+         RotateStream(rotation, read, write, blockSize);
 }
 
-std::string LanguageNames(const std::string& lastJoin) {
-  std::string names;
-  for (std::size_t i = 0; i < kLanguages; ++i) {
-    names += (i == 0 ? "" : i + 1 == kLanguages ? " " + lastJoin + " " : ", ");
-    names += kLanguageModels[i].name;
+std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& alphabets) {
+  // Each name once: a language may be known in two alphabets.
+  std::vector<std::string> names;
+  for (const LanguageModel& model : kLanguageModels) {
+    const bool known = alphabets.empty() || std::find(alphabets.begin(), alphabets.end(),
+                                                      model.alphabet) != alphabets.end();
+    if (known && std::find(names.begin(), names.end(), model.name) == names.end()) {
+      names.emplace_back(model.name);
+    }
   }
-  return names;
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == names.size() ? " " + lastJoin + " " : ", ") + names[i];
+  }
+  return text;
 }
 
 Judgement Judge(const ShiftGuesser::Ranking& ranking) {
   if (ranking.refused) {
-    return {true, "no shift makes the text read as " + LanguageNames("or")};
+    return {true, "no shift makes the text read as " + LanguageNames("or", ranking.alphabets)};
   }
   if (ranking.probabilities[0] >= kSureProbability) return {};
   std::string note = "uncertain guess: shift " + std::to_string(ranking.shifts[0]) + " at " +
@@ -122,46 +230,55 @@ std::string Percent(double probability) {
 
 std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& line) {
   std::string listing;
-  for (std::size_t i = 0; i < 26; ++i) {
+  for (std::size_t i = 0; i < ranking.shifts.size(); ++i) {
     const int shift = ranking.shifts[i];
     listing += std::to_string(shift) + '\t' + Percent(ranking.probabilities[i]) + '\t' +
-               Preview(SimpleEncryption(shift).DecryptString(line)) + '\n';
+               Preview(Decrypted(line, shift, ranking.alphabet), ranking.alphabet != 0) + '\n';
   }
   return listing;
 }
 
 Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write) {
   const bool decrypting = output == GuessOutput::kDecryption;
-  Sample sample;
+  Sample sample({}, message.alphabets);
   if (!ReadSample(message.read, sample, decrypting ? &write : nullptr)) {
     return Outcome::kWriteFailed;
   }
   // A read error has been reported, and is this message's one diagnostic.
   if (message.readFailed()) return Outcome::kFailed;
   const std::string about = message.several ? message.name + ": " : "";
-  if (sample.guesser.Letters() == 0) {
+  if (sample.Letters() == 0) {
     // Written already: without letters it reads the same under every shift.
     if (decrypting) return Outcome::kDone;
     Report(about + "no letters to guess the shift from");
     return Outcome::kFailed;
   }
-  const ShiftGuesser::Ranking ranking = sample.guesser.Rank();
+  const ShiftGuesser::Ranking ranking = sample.Rank();
+  const auto guessed = static_cast<std::size_t>(
+      std::find(message.alphabets.begin(), message.alphabets.end(), ranking.alphabet) -
+      message.alphabets.begin());
   std::string text;
   if (output == GuessOutput::kListing) {
     // A list is given even for a guess that would be refused, since it is for looking.
     if (message.several) {
       text = std::string(message.first ? "" : "\n") + "==> " + message.name + " <==\n";
     }
-    text += Listing(ranking, sample.firstLine.Text());
+    text += Listing(ranking, sample.firstLines[guessed].Text());
     return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
   }
   const Judgement judgement = Judge(ranking);
   if (!judgement.message.empty()) Report(about + judgement.message);
   if (judgement.refused) return Outcome::kFailed;
   if (decrypting) {
-    return DecryptRest(ranking.shifts[0], sample, message.read, write) ? Outcome::kDone
-                                                                       : Outcome::kWriteFailed;
+    return DecryptRest(ranking.shifts[0], ranking.alphabet, sample, message.read, write)
+               ? Outcome::kDone
+               : Outcome::kWriteFailed;
   }
-  text = std::to_string(ranking.shifts[0]) + (message.several ? "  " + message.name : "") + "\n";
+  // The alphabet is named where it is not the one -a named or the ASCII letters, since the shift
+  // alone would send -d -s to the wrong letters.
+  const bool nameAlphabet = !message.alphabetGiven && ranking.alphabet != 0;
+  text = std::to_string(ranking.shifts[0]) +
+         (nameAlphabet ? std::string(" ") + kAlphabetModels[ranking.alphabet].name : "") +
+         (message.several ? "  " + message.name : "") + "\n";
   return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Filter.h"
 #include "ShiftGuess.h"
@@ -14,30 +15,49 @@
 
 // The start of a message, which its shift is guessed from.
 struct Sample {
-  // The first line of the message that holds a letter, its first kBytes bytes, without the CR of
-  // a CR LF line end.
+  // The first line of the message that holds a letter of `letters`, its first kBytes bytes (four
+  // times as many beyond ASCII, where a letter takes two to four), without the CR of a CR LF
+  // line end.
   class FirstLine {
    public:
     static constexpr std::size_t kBytes = 64;
+    explicit FirstLine(Alphabet letters);
     void Add(const char* data, std::size_t size);
-    [[nodiscard]] std::string Text() const { return hasLetter ? line : std::string(); }
+    [[nodiscard]] std::string Text() const;
 
    private:
+    [[nodiscard]] bool HasLetter() const;
+
+    Alphabet alphabet;
+    std::size_t most;
     std::string line;
-    bool hasLetter = false;
     bool done = false;
   };
 
   // Most bytes read for a guess while no letter has come, unless they are passed on.
   static constexpr std::size_t kMostBeforeALetter = std::size_t{1} << 20;
 
-  explicit Sample(ShiftGuesser::Bounds bounds = {}) : guesser(bounds) {}
+  // A sample read in each of `alphabets`, in kAlphabetModels: the ASCII letters by default.
+  explicit Sample(ShiftGuesser::Bounds bounds = {},
+                  const std::vector<std::size_t>& alphabets = {0});
 
-  ShiftGuesser guesser;
-  FirstLine firstLine;
+  // Takes in what ReadSample read.
+  void Add(const char* data, std::size_t size);
+  // Returns the number of letters read, in whichever alphabet has the most.
+  [[nodiscard]] std::size_t Letters() const;
+  // Returns whether a guesser has read all it takes.
+  [[nodiscard]] bool Full() const;
+  // Ranks the shifts of the alphabets of the script that holds most of the letters.
+  [[nodiscard]] ShiftGuesser::Ranking Rank() const;
+  std::vector<ShiftGuesser> guessers;
+  std::vector<FirstLine> firstLines;  // one for each guesser
   // Of a sample read with bytes passed on, what was read from the first block holding a letter.
   std::string held;
 };
+
+// The alphabets a guess reads a text in without -a: the ASCII letters, and each alphabet of
+// another script.
+std::vector<std::size_t> GuessedAlphabets();
 
 // Reads the start of a message into `sample`, until the guesser is full or the input ends, in
 // reads of `blockSize` bytes. With `passOn`, gives it the blocks before the first letter, which
@@ -47,14 +67,15 @@ struct Sample {
 bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn = nullptr,
                 std::size_t blockSize = kBlockSize);
 
-// Writes the held part of `sample` and then the rest of the message decrypted with `shift`.
-// Returns false if a write failed.
-bool DecryptRest(int shift, Sample& sample, const Reader& read, const Writer& write,
-                 std::size_t blockSize = kBlockSize);
+// Writes the held part of `sample` and then the rest of the message decrypted with `shift` of
+// `alphabet`, in kAlphabetModels. Returns false if a write failed.
+bool DecryptRest(int shift, std::size_t alphabet, Sample& sample, const Reader& read,
+                 const Writer& write, std::size_t blockSize = kBlockSize);
 
-// Returns the names of the languages the guess knows, as the tables have them, so that a language
-// added there is named wherever this is used: "English, German ... `lastJoin` Portuguese".
-std::string LanguageNames(const std::string& lastJoin);
+// Returns the names of the languages the guess knows in `alphabets`, or in all of them, as the
+// tables have them, so that a language added there is named wherever this is used: "English,
+// German ... `lastJoin` Portuguese".
+std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& alphabets);
 
 // What the guess is judged to be worth: refused, or used with a note when it is not sure enough.
 struct Judgement {
@@ -80,10 +101,12 @@ enum class Outcome { kDone, kFailed, kWriteFailed };
 // One message and how it stands among the others.
 struct Message {
   const Reader& read;
-  std::function<bool()> readFailed;  // whether a read failed, and was reported
-  std::string name;                  // quoted, for messages and output lines
-  bool several = false;              // whether messages and output lines name it
-  bool first = true;                 // whether it is the first one listed
+  std::function<bool()> readFailed;          // whether a read failed, and was reported
+  std::string name;                          // quoted, for messages and output lines
+  bool several = false;                      // whether messages and output lines name it
+  bool first = true;                         // whether it is the first one listed
+  std::vector<std::size_t> alphabets = {0};  // to guess in, in kAlphabetModels
+  bool alphabetGiven = false;                // whether -a named it, so that the output need not
 };
 
 // Guesses the shift of `message` and writes what `output` asks for with `write`. Reports a

@@ -16,15 +16,16 @@ namespace {
 
 constexpr int kVersionOption = 256;  // a long option with no short form
 
-constexpr std::array<option, 9> kLongOptions = {{{"shift", required_argument, nullptr, 's'},
-                                                 {"encrypt", no_argument, nullptr, 'e'},
-                                                 {"decrypt", no_argument, nullptr, 'd'},
-                                                 {"guess", no_argument, nullptr, 'g'},
-                                                 {"list", no_argument, nullptr, 'l'},
-                                                 {"output", required_argument, nullptr, 'o'},
-                                                 {"help", no_argument, nullptr, 'h'},
-                                                 {"version", no_argument, nullptr, kVersionOption},
-                                                 {nullptr, 0, nullptr, 0}}};
+constexpr std::array<option, 10> kLongOptions = {{{"shift", required_argument, nullptr, 's'},
+                                                  {"alphabet", required_argument, nullptr, 'a'},
+                                                  {"encrypt", no_argument, nullptr, 'e'},
+                                                  {"decrypt", no_argument, nullptr, 'd'},
+                                                  {"guess", no_argument, nullptr, 'g'},
+                                                  {"list", no_argument, nullptr, 'l'},
+                                                  {"output", required_argument, nullptr, 'o'},
+                                                  {"help", no_argument, nullptr, 'h'},
+                                                  {"version", no_argument, nullptr, kVersionOption},
+                                                  {nullptr, 0, nullptr, 0}}};
 
 // Reads a decimal int, sign allowed, and nothing else: no spaces, no base prefix, no locale.
 // Returns the problem, or an empty string.
@@ -86,12 +87,16 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   opterr = 0;
   optind = 1;
   int result = 0;
-  while ((result = getopt_long(argc, argv, ":s:edglo:h", kLongOptions.data(), nullptr)) != -1) {
+  while ((result = getopt_long(argc, argv, ":s:a:edglo:h", kLongOptions.data(), nullptr)) != -1) {
     switch (result) {
       case 's':
         parsed.error = ParseShift(optarg, options.shift);
         if (!parsed.error.empty()) return parsed;
         shiftGiven = true;
+        break;
+      case 'a':
+        options.alphabet = MakeAlphabet(optarg, parsed.error);
+        if (!parsed.error.empty()) return parsed;
         break;
       case 'e':
         encrypt = true;
@@ -136,14 +141,19 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
                    (guess ? std::string("--guess") : ModeOption(encrypt, decrypt, shiftGiven));
   } else if (guess && (encrypt || shiftGiven)) {
     parsed.error = "option --guess cannot be used with " + ModeOption(encrypt, false, shiftGiven);
+  } else if ((list || guess) && options.alphabet &&
+             PresetIndex(options.alphabet->Name()) == kAlphabets) {
+    parsed.error = std::string("option ") + (list ? "--list" : "--guess") +
+                   " knows no language in the alphabet " + Quote(options.alphabet->Name());
   } else if (list) {
     options.mode = Options::Mode::kList;
   } else if (guess) {
     options.mode = decrypt ? Options::Mode::kGuessDecrypt : Options::Mode::kGuess;
   } else if (encrypt || decrypt) {
     options.mode = encrypt ? Options::Mode::kEncrypt : Options::Mode::kDecrypt;
-  } else if (outputGiven) {
-    parsed.error = "option --output needs --encrypt, --decrypt, --guess or --list";
+  } else if (outputGiven || options.alphabet) {
+    parsed.error = std::string("option ") + (outputGiven ? "--output" : "--alphabet") +
+                   " needs --encrypt, --decrypt, --guess or --list";
   } else if (!options.files.empty()) {
     parsed.error = "extra operand " + Quote(options.files.front());
   }
@@ -154,21 +164,25 @@ namespace {
 
 std::string Usage() {
   return R"(Usage: simple_encryption [-s N]
-  or:  simple_encryption -e|-d [-s N] [-o FILE] [FILE]...
-  or:  simple_encryption --guess [-d] [-o FILE] [FILE]...
-  or:  simple_encryption --list [-o FILE] [FILE]...
+  or:  simple_encryption -e|-d [-s N] [-a NAME] [-o FILE] [FILE]...
+  or:  simple_encryption --guess [-d] [-a NAME] [-o FILE] [FILE]...
+  or:  simple_encryption --list [-a NAME] [-o FILE] [FILE]...
 Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
 
 With no -e, -d, --guess or --list, encrypt and decrypt a built-in sentence,
 then each line typed, until a line is 'quit' or 'exit'.
 
-  -s, --shift=N        move letters N places (any int, taken modulo 26;
-                         default 3)
+  -s, --shift=N        move letters N places (any int, taken modulo the
+                         alphabet's size; default 3)
+  -a, --alphabet=NAME  move the letters of NAME instead of the ASCII ones:
+                         es (a to z with ñ), ru, uk, el, or lower-case
+                         letters of your own in order (their capitals
+                         move too)
   -e, --encrypt        write the FILEs with their letters moved forward
   -d, --decrypt        write the FILEs with their letters moved back
   -g, --guess          print the shift that most likely encrypted each FILE;
                          with -d, decrypt each with it
-  -l, --list           print all 26 shifts of each FILE, most likely first,
+  -l, --list           print every shift of each FILE, most likely first,
                          with their probabilities and a preview
   -o, --output=FILE    write to FILE instead of standard output, replacing it
                          only once all went well; it may be an input too
@@ -176,14 +190,14 @@ then each line typed, until a line is 'quit' or 'exit'.
       --version        output version information and exit
 
 With no FILE, or when FILE is -, read standard input. Every byte other than
-the ASCII letters passes through unchanged. A Caesar shift hides nothing; for
-secrecy, use gpg or age.
+the alphabet's letters passes through unchanged; text in other alphabets is
+read as UTF-8. A Caesar shift hides nothing; for secrecy, use gpg or age.
 
 )";
 }
 
 std::string LanguagesParagraph() {
-  return "The guess knows " + LanguageNames("and") +
+  return "The guess knows " + LanguageNames("and", {}) +
          ", and is refused when no shift makes the text read as one of them.";
 }
 

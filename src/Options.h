@@ -1,8 +1,11 @@
 #ifndef SIMPLE_ENCRYPTION_OPTIONS_H
 #define SIMPLE_ENCRYPTION_OPTIONS_H
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "Alphabet.h"
 
 // What the command line asks for.
 struct Options {
@@ -18,8 +21,10 @@ struct Options {
   };
   Mode mode = Mode::kSession;
   int shift = 3;
-  std::string output = "-";        // -o, for the filters; "-" for standard output
-  std::vector<std::string> files;  // operands, for the filters
+  std::optional<Alphabet> alphabet;  // -a, for the filters; if not given, the ASCII letters, or
+                                     // for a guess, whichever alphabet the text's letters are in
+  std::string output = "-";          // -o, for the filters; "-" for standard output
+  std::vector<std::string> files;    // operands, for the filters
 };
 
 // Reads the command line with getopt_long. On a usage error, returns the problem in `error`.

@@ -37,17 +37,17 @@ constexpr std::size_t kLettersToRefuse = 20;
 constexpr std::int64_t kRefusalWithGaps = 5000;
 constexpr std::int64_t kRefusalLettersOnly = 3000;
 
-constexpr std::size_t kCandidates = kLanguages * 26;
-
-int Decrypted(int symbol, int shift) { return symbol == kGap ? kGap : (symbol - shift + 26) % 26; }
+int Decrypted(int symbol, int shift, int size) {
+  return symbol == size ? size : (symbol - shift + size) % size;
+}
 
 // Whether the letters come without word gaps: in one run, or in runs of one length, as ciphers
 // are often written (WKHTX LFNEU URZQI), all but the last.
-bool LettersOnly(const std::vector<std::uint8_t>& symbols) {
+bool LettersOnly(const std::vector<std::uint8_t>& symbols, int gap) {
   std::vector<std::size_t> runs;
   std::size_t run = 0;
   for (const std::uint8_t symbol : symbols) {
-    if (symbol != kGap) {
+    if (symbol != gap) {
       ++run;
     } else if (run > 0) {
       runs.push_back(std::exchange(run, 0));
@@ -64,11 +64,12 @@ bool LettersOnly(const std::vector<std::uint8_t>& symbols) {
 // The cost of the text in `model` decrypted by `shift`, word gaps where the text has them.
 std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uint8_t>& symbols,
                           int shift) {
+  const int gap = model.letters;
   std::int64_t cost = 0;
-  int a = kGap;
-  int b = kGap;
+  int a = gap;
+  int b = gap;
   for (const std::uint8_t symbol : symbols) {
-    const int c = Decrypted(symbol, shift);
+    const int c = Decrypted(symbol, shift, gap);
     cost += model.Cost(a, b, c);
     a = b;
     b = c;
@@ -84,17 +85,18 @@ std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uin
 std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::uint8_t>& text,
                              int shift) {
   constexpr std::int64_t kNever = INT64_MAX / 4;
+  const int gap = model.letters;
   std::int64_t gapBefore = 0;
   std::int64_t letterBefore = kNever;
-  int b = kGap;  // the letter before
-  int a = kGap;  // the letter before that, when there is no gap between
+  int b = gap;  // the letter before
+  int a = gap;  // the letter before that, when there is no gap between
   for (const std::uint8_t symbol : text) {
-    const int c = Decrypted(symbol, shift);
+    const int c = Decrypted(symbol, shift, gap);
     const std::int64_t joined =
-        std::min(gapBefore + model.Cost(kGap, b, c), letterBefore + model.Cost(a, b, c));
+        std::min(gapBefore + model.Cost(gap, b, c), letterBefore + model.Cost(a, b, c));
     const std::int64_t parted =
-        std::min(gapBefore + model.Cost(kGap, b, kGap), letterBefore + model.Cost(a, b, kGap)) +
-        model.Cost(b, kGap, c);
+        std::min(gapBefore + model.Cost(gap, b, gap), letterBefore + model.Cost(a, b, gap)) +
+        model.Cost(b, gap, c);
     letterBefore = joined;
     gapBefore = parted;
     a = b;
@@ -105,16 +107,18 @@ std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::
 
 // The cost of the text as letters drawn at random, under the rotation of the alphabet that suits
 // it best, so that no language is judged, as the languages are, on its best shift.
-std::int64_t CostOfNoLanguage(const std::vector<std::uint8_t>& symbols, bool lettersOnly) {
-  std::array<std::int64_t, kSymbols> counts{};
+std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
+                              const std::vector<std::uint8_t>& symbols, bool lettersOnly) {
+  const auto size = static_cast<std::size_t>(alphabet.size);
+  std::vector<std::int64_t> counts(size + 1);
   for (const std::uint8_t symbol : symbols) ++counts[symbol];
   std::int64_t best = INT64_MAX;
-  for (int rotation = 0; rotation < 26; ++rotation) {
-    std::int64_t cost = lettersOnly ? 0 : counts[kGap] * kNoLanguageWithGaps[kGap];
-    for (int letter = 0; letter < 26; ++letter) {
-      const auto rotated = static_cast<std::size_t>((letter + rotation) % 26);
-      cost += counts[static_cast<std::size_t>(letter)] *
-              (lettersOnly ? kNoLanguageLettersOnly[rotated] : kNoLanguageWithGaps[rotated]);
+  for (std::size_t rotation = 0; rotation < size; ++rotation) {
+    std::int64_t cost = lettersOnly ? 0 : counts[size] * alphabet.noLanguageWithGaps[size];
+    for (std::size_t letter = 0; letter < size; ++letter) {
+      const std::size_t rotated = (letter + rotation) % size;
+      cost += counts[letter] * (lettersOnly ? alphabet.noLanguageLettersOnly[rotated]
+                                            : alphabet.noLanguageWithGaps[rotated]);
     }
     best = std::min(best, cost);
   }
@@ -123,19 +127,39 @@ std::int64_t CostOfNoLanguage(const std::vector<std::uint8_t>& symbols, bool let
 
 }  // namespace
 
-ShiftGuesser::ShiftGuesser(Bounds bounds) : limits(bounds) {}
+ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
+    : limits(bounds), alphabet(inAlphabet), reading(Preset(inAlphabet)) {}
+
+void ShiftGuesser::Take(int place) {
+  // A run of non-letters is one word gap, however long, and the text starts as after one.
+  const auto gap = static_cast<std::uint8_t>(kAlphabetModels[alphabet].size);
+  if (place >= 0) {
+    symbols.push_back(static_cast<std::uint8_t>(place));
+    ++letters;
+  } else if (!symbols.empty() && symbols.back() != gap) {
+    symbols.push_back(gap);
+  }
+}
 
 std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     if (Full()) return i;
-    const unsigned char index = SimpleEncryption::LetterIndex(static_cast<unsigned char>(data[i]));
-    const bool letter = index < 26;
-    // A run of non-letters is one word gap, however long, and the text starts as after one.
-    if (letter) {
-      symbols.push_back(index);
-      ++letters;
-    } else if (!symbols.empty() && symbols.back() != kGap) {
-      symbols.push_back(kGap);
+    const auto byte = static_cast<unsigned char>(data[i]);
+    if (reading.Latin()) {
+      const unsigned char index = SimpleEncryption::LetterIndex(byte);
+      Take(index < 26 ? index : -1);
+      if (letters > 0) ++span;
+      continue;
+    }
+    held += static_cast<char>(byte);
+    // The characters that the bytes held so far make, and bytes that begin none, as gaps.
+    while (!held.empty()) {
+      char32_t c = 0;
+      const int length =
+          DecodeUtf8(reinterpret_cast<const unsigned char*>(held.data()), held.size(), c);
+      if (length == kCutShort) break;
+      Take(length == 0 ? -1 : reading.Index(c));
+      held.erase(0, length == 0 ? 1 : static_cast<std::size_t>(length));
     }
     if (letters > 0) ++span;
   }
@@ -143,56 +167,93 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
 }
 
 ShiftGuesser::Costs ShiftGuesser::Score() const {
+  const AlphabetModel& model = kAlphabetModels[alphabet];
+  const int size = model.size;
   Costs scored{};
-  scored.lettersOnly = LettersOnly(symbols);
+  scored.lettersOnly = LettersOnly(symbols, size);
   std::vector<std::uint8_t> text;
   if (scored.lettersOnly) {
     std::copy_if(symbols.begin(), symbols.end(), std::back_inserter(text),
-                 [](std::uint8_t symbol) { return symbol != kGap; });
+                 [size](std::uint8_t symbol) { return symbol != size; });
   }
   // Integer sums, so that every target ranks, and refuses, exactly alike.
   for (std::size_t language = 0; language < kLanguages; ++language) {
-    for (int shift = 0; shift < 26; ++shift) {
-      const LanguageModel& model = kLanguageModels[language];
-      scored.languages[language * 26 + static_cast<std::size_t>(shift)] =
-          scored.lettersOnly ? CostLettersOnly(model, text, shift)
-                             : CostWithGaps(model, symbols, shift);
+    const LanguageModel& languageModel = kLanguageModels[language];
+    if (languageModel.alphabet != alphabet) continue;
+    scored.models.push_back(language);
+    for (int shift = 0; shift < size; ++shift) {
+      scored.languages.push_back(scored.lettersOnly ? CostLettersOnly(languageModel, text, shift)
+                                                    : CostWithGaps(languageModel, symbols, shift));
     }
   }
-  scored.noLanguage = CostOfNoLanguage(symbols, scored.lettersOnly);
+  scored.noLanguage = CostOfNoLanguage(model, symbols, scored.lettersOnly);
   return scored;
 }
 
-ShiftGuesser::Ranking ShiftGuesser::Rank() const {
-  const Costs scored = Score();
-  const bool lettersOnly = scored.lettersOnly;
-  const auto& costs = scored.languages;
-  const std::int64_t none = scored.noLanguage;
-  const std::int64_t best = *std::min_element(costs.begin(), costs.end());
+ShiftGuesser::Ranking ShiftGuesser::Rank() const { return RankTogether({this}); }
 
-  Ranking ranking{};
-  ranking.refused = letters >= kLettersToRefuse &&
-                    best - none > (lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps);
+ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guessers) {
+  std::vector<ShiftGuesser::Costs> scores;
+  for (const ShiftGuesser* guesser : guessers) scores.push_back(guesser->Score());
+  const bool lettersOnly = scores.front().lettersOnly;
+  const std::int64_t margin = lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps;
 
+  // Each language and shift is weighed by how much less it costs than no language does in the
+  // same reading, so that readings of different letters compare.
+  std::int64_t least = 0;
+  bool refused = true;
+  std::size_t letters = 0;
+  for (std::size_t g = 0; g < scores.size(); ++g) {
+    const ShiftGuesser::Costs& scored = scores[g];
+    if (scored.languages.empty()) continue;
+    const std::int64_t best = *std::min_element(scored.languages.begin(), scored.languages.end());
+    least = std::min(least, best - scored.noLanguage);
+    refused = refused && best - scored.noLanguage > margin;
+    letters = std::max(letters, guessers[g]->Letters());
+  }
+
+  ShiftGuesser::Ranking ranking{};
+  ranking.alphabets.clear();
+  for (const ShiftGuesser* guesser : guessers) ranking.alphabets.push_back(guesser->Alphabet());
+  ranking.refused = letters >= kLettersToRefuse && refused;
   // The posterior, relative to the least costly explanation, so that exp cannot overflow.
   const double scale = (lettersOnly ? kScaleLettersOnly : kScaleWithGaps) / 1000;
-  const std::int64_t least = std::min(best, none);
-  std::array<double, 26> byShift{};
-  double total = kNoLanguagePrior * std::exp(-scale * static_cast<double>(none - least));
+  double total = kNoLanguagePrior * std::exp(-scale * static_cast<double>(-least));
   ranking.noLanguage = total;
-  for (std::size_t i = 0; i < kCandidates; ++i) {
-    const double weight = (1 - kNoLanguagePrior) * kLanguageModels[i / 26].prior / 26 *
-                          std::exp(-scale * static_cast<double>(costs[i] - least));
-    byShift[i % 26] += weight;
-    total += weight;
+  std::vector<std::vector<double>> byShift;
+  for (const ShiftGuesser::Costs& scored : scores) {
+    const auto size = static_cast<std::size_t>(
+        kLanguageModels[scored.models.empty() ? 0 : scored.models.front()].letters);
+    byShift.emplace_back(scored.models.empty() ? 0 : size);
+    for (std::size_t i = 0; i < scored.languages.size(); ++i) {
+      const double weight =
+          (1 - kNoLanguagePrior) * kLanguageModels[scored.models[i / size]].prior /
+          static_cast<double>(size) *
+          std::exp(-scale * static_cast<double>(scored.languages[i] - scored.noLanguage - least));
+      byShift.back()[i % size] += weight;
+      total += weight;
+    }
   }
   ranking.noLanguage /= total;
+  // The alphabet with the most weight has its shifts ranked.
+  std::size_t chosen = 0;
+  double most = -1;
+  for (std::size_t g = 0; g < byShift.size(); ++g) {
+    const double weight = std::accumulate(byShift[g].begin(), byShift[g].end(), 0.0);
+    if (weight > most) {
+      most = weight;
+      chosen = g;
+    }
+  }
+  const std::vector<double>& weights = byShift[chosen];
+  ranking.alphabet = guessers[chosen]->Alphabet();
+  ranking.shifts.resize(weights.size());
   std::iota(ranking.shifts.begin(), ranking.shifts.end(), 0);
-  std::stable_sort(ranking.shifts.begin(), ranking.shifts.end(), [&byShift](int a, int b) {
-    return byShift[static_cast<std::size_t>(a)] > byShift[static_cast<std::size_t>(b)];
+  std::stable_sort(ranking.shifts.begin(), ranking.shifts.end(), [&weights](int a, int b) {
+    return weights[static_cast<std::size_t>(a)] > weights[static_cast<std::size_t>(b)];
   });
-  for (std::size_t i = 0; i < 26; ++i) {
-    ranking.probabilities[i] = byShift[static_cast<std::size_t>(ranking.shifts[i])] / total;
+  for (const int shift : ranking.shifts) {
+    ranking.probabilities.push_back(weights[static_cast<std::size_t>(shift)] / total);
   }
   return ranking;
 }

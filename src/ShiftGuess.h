@@ -4,8 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "Alphabet.h"
 #include "LanguageModels.h"
 
 // How much of a text a guess takes. A few thousand letters settle any text, and a text that
@@ -17,11 +19,12 @@ struct GuessBounds {
   std::size_t span = std::size_t{1} << 20;  // bytes from the first letter on
 };
 
-// Guesses which shift encrypted a text, and in which of the languages of LanguageModels.h it is
-// written. Every pair of a language and a shift is scored by how
+// Guesses which shift of an alphabet encrypted a text, and in which of that alphabet's languages
+// of LanguageModels.h it is written. Every pair of a language and a shift is scored by how
 // likely its letter trigrams, word starts and ends included, make the decrypted text; so is the
 // thought that the text is in no language at all, its letters drawn at random. Letters are
-// counted with case folded; bytes that are not ASCII letters only separate words. Text whose
+// counted with case folded; other characters, and bytes that are not UTF-8, only separate words
+// (in the ASCII alphabet, every byte that is not an ASCII letter does). Text whose
 // letters come without word gaps, or in groups of one length, is scored as if a word gap might
 // hide between any two letters, so that the guess does not lean on gaps the text does not have.
 //
@@ -32,7 +35,8 @@ class ShiftGuesser {
  public:
   using Bounds = GuessBounds;
 
-  explicit ShiftGuesser(Bounds bounds = {});
+  // Guesses in kAlphabetModels[inAlphabet], the ASCII letters by default.
+  explicit ShiftGuesser(Bounds bounds = {}, std::size_t inAlphabet = 0);
 
   // Takes in up to `size` bytes of ciphertext and returns how many it took: all of them, unless
   // it becomes Full() first.
@@ -43,33 +47,53 @@ class ShiftGuesser {
   // Returns whether it has taken in as many letters, or bytes from the first letter, as it takes.
   [[nodiscard]] bool Full() const { return letters == limits.letters || span == limits.span; }
 
+  // Returns its alphabet, in kAlphabetModels.
+  [[nodiscard]] std::size_t Alphabet() const { return alphabet; }
+
   struct Ranking {
-    std::array<int, 26> shifts;  // most likely first; equal probabilities in shift order
-    // Of each of `shifts`, summed over the languages; with `noLanguage`, they sum to 1.
-    std::array<double, 26> probabilities;
+    std::size_t alphabet = 0;                  // whose shifts these are, in kAlphabetModels
+    std::vector<std::size_t> alphabets = {0};  // all that were ranked
+    std::vector<int> shifts;  // most likely first; equal probabilities in shift order
+    // Of each of `shifts`, summed over the languages; with `noLanguage`, and the probabilities of
+    // the other alphabets ranked with this one, they sum to 1.
+    std::vector<double> probabilities;
     double noLanguage;  // the probability that the text is in none of the languages
     bool refused;       // true when no language explains the text better than none does
   };
   // Ranks the shifts on what has been taken in. Needs a letter.
   [[nodiscard]] Ranking Rank() const;
 
-  // What Rank weighs, in thousandths of a nat: the cost of the text in each language decrypted
-  // by each shift, at language * 26 + shift, and in no language; and whether it was read as
-  // letters without word gaps. Needs a letter. The constants are fitted on these
-  // (tools/fit_guess.py, through tools/guess_costs.cpp).
+  // What Rank weighs, in thousandths of a nat: the cost of the text in each language of the
+  // alphabet decrypted by each shift, at language * size + shift, in the order of
+  // kLanguageModels, and in no language; and whether it was read as letters without word gaps.
+  // Needs a letter. The constants are fitted on these (tools/fit_guess.py, through
+  // tools/guess_costs.cpp).
   struct Costs {
-    std::array<std::int64_t, kLanguages * 26> languages;
+    std::vector<std::size_t> models;  // the alphabet's languages, in kLanguageModels
+    std::vector<std::int64_t> languages;
     std::int64_t noLanguage;
     bool lettersOnly;
   };
   [[nodiscard]] Costs Score() const;
 
  private:
+  void Take(int place);
+
   Bounds limits;
-  // The text as symbols: 0..25 for a letter, 26 for each run of other bytes.
+  std::size_t alphabet;
+  ::Alphabet reading;  // the alphabet's letters, to place them
+  // The text as symbols: each letter's place, and the alphabet's size for each run of others.
   std::vector<std::uint8_t> symbols;
   std::size_t letters = 0;
   std::size_t span = 0;
+  std::string held;  // the start of a character that the next call completes
 };
+
+// Ranks the shifts of the guessers' alphabets together, on one text that each has read in its
+// own alphabet: those of the alphabet that explains the text best, with the probabilities of
+// each (alphabet, shift) summed over the languages, each language weighed against no language in
+// its own reading. Refuses only where every reading would be refused. Needs a guesser with a
+// letter, first in `guessers`, whose reading decides how the text is read.
+ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guessers);
 
 #endif  // SIMPLE_ENCRYPTION_SHIFT_GUESS_H

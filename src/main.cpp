@@ -9,7 +9,9 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "Alphabet.h"
 #include "Diagnostics.h"
 #include "Filter.h"
 #include "Guess.h"
@@ -115,8 +117,11 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
       const Reader read = [&input](char* data, std::size_t capacity) {
         return input.ReadAll(data, capacity);
       };
-      if (!RotateStream(SimpleEncryption(options.shift), options.mode == Options::Mode::kEncrypt,
-                        read, write)) {
+      const bool encrypt = options.mode == Options::Mode::kEncrypt;
+      if (options.alphabet && !options.alphabet->Latin()) {
+        AlphabetRotation rotation(*options.alphabet, options.shift, encrypt);
+        if (!RotateStream(rotation, read, write)) return EXIT_FAILURE;
+      } else if (!RotateStream(SimpleEncryption(options.shift), encrypt, read, write)) {
         return EXIT_FAILURE;
       }
     } else {
@@ -127,10 +132,19 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
       const Reader read = [&input](char* data, std::size_t capacity) {
         return input.Read(data, capacity);
       };
+      const bool given = options.alphabet.has_value();
+      const std::vector<std::size_t> alphabets =
+          given ? std::vector<std::size_t>{PresetIndex(options.alphabet->Name())}
+                : GuessedAlphabets();
       bool first = true;
       while (input.Next()) {
-        const Message message{read, [&input] { return input.CurrentFailed(); },
-                              QuoteName(input.Name()), options.files.size() > 1, first};
+        const Message message{read,
+                              [&input] { return input.CurrentFailed(); },
+                              QuoteName(input.Name()),
+                              options.files.size() > 1,
+                              first,
+                              alphabets,
+                              given};
         first = false;
         const Outcome outcome = GuessMessage(guessOutput, message, write);
         if (outcome == Outcome::kWriteFailed) return EXIT_FAILURE;

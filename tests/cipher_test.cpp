@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "Alphabet.h"
 #include "Diagnostics.h"
+#include "Filter.h"
 #include "Guess.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
@@ -136,6 +138,97 @@ std::string CaptureDemo(const SimpleEncryption& cipher) {
   return captured.str();
 }
 
+// The presets' letters as they are written, capitals apart, so that nothing is derived by the code
+// under test; each string holds one letter per UTF-8 character.
+struct PresetLetters {
+  const char* name;
+  const char* lower;
+  const char* upper;
+};
+constexpr std::array<PresetLetters, 4> kPresets = {{
+    {"es", "abcdefghijklmnñopqrstuvwxyz", "ABCDEFGHIJKLMNÑOPQRSTUVWXYZ"},
+    {"ru", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя", "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"},
+    {"uk", "абвгґдеєжзиіїйклмнопрстуфхцчшщьюя", "АБВГҐДЕЄЖЗИІЇЙКЛМНОПРСТУФХЦЧШЩЬЮЯ"},
+    {"el", "αβγδεζηθικλμνξοπρστυφχψω", "ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ"},
+}};
+
+std::vector<std::string> Characters(const std::string& text) {
+  std::vector<std::string> characters;
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) {
+      characters.back() += c;
+    } else {
+      characters.emplace_back(1, c);
+    }
+  }
+  return characters;
+}
+
+// `text` with its letters moved, given to the rotation `piece` bytes at a time.
+std::string Rotated(const Alphabet& alphabet, int shift, bool forward, const std::string& text,
+                    std::size_t piece) {
+  AlphabetRotation rotation(alphabet, shift, forward);
+  std::vector<char> out(AlphabetRotation::kMostGrowth * (text.size() + 4));
+  char* end = out.data();
+  for (std::size_t at = 0; at < text.size(); at += piece) {
+    end = rotation.Rotate(text.data() + at, std::min(piece, text.size() - at), end);
+  }
+  end = rotation.Finish(end);
+  return {out.data(), end};
+}
+
+TEST(Alphabet, EveryPresetMovesEachLetterWithinItsCaseForEveryShift) {
+  for (const PresetLetters& preset : kPresets) {
+    std::string error;
+    const Alphabet alphabet = MakeAlphabet(preset.name, error);
+    const std::vector<std::string> lower = Characters(preset.lower);
+    const std::vector<std::string> upper = Characters(preset.upper);
+    ASSERT_EQ(alphabet.Size(), static_cast<int>(lower.size())) << preset.name;
+    const int size = alphabet.Size();
+    for (const int shift : {0, 1, size - 1, size, size + 2, -1, -size - 3, INT_MAX, INT_MIN}) {
+      const int places = (shift % size + size) % size;
+      for (std::size_t i = 0; i < lower.size(); ++i) {
+        const std::size_t to = (i + static_cast<std::size_t>(places)) % lower.size();
+        // Framed by bytes that must pass: ASCII, a lone continuation byte and a Latin letter.
+        const std::string text = "-" + lower[i] + "\x80" + upper[i] + "é";
+        const std::string expected = "-" + lower[to] + "\x80" + upper[to] + "é";
+        ASSERT_EQ(Rotated(alphabet, shift, true, text, text.size()), expected)
+            << preset.name << " shift " << shift << " letter " << lower[i];
+        ASSERT_EQ(Rotated(alphabet, shift, false, expected, 1), text)
+            << preset.name << " shift " << shift << " letter " << lower[i];
+      }
+    }
+  }
+}
+
+// Every preset and a custom alphabet of one- to four-byte letters, on text that holds each letter,
+// bytes that begin no character, and characters cut short, cut into pieces of every size up to
+// seven: the shift back gives every byte again, and the pieces change nothing.
+TEST(Alphabet, RoundTripsAnyBytesHoweverTheInputIsCut) {
+  const std::string broken =
+      "\x80\xBF\xC0\xC1\xF5\xFF\xC3\xE0\x80\x80\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82\xF0\x9F\x98";
+  const std::string custom = "aé€😀";
+  std::string text = broken + "Zebra-123 xyz " + custom;
+  for (const PresetLetters& preset : kPresets) text += std::string(preset.lower) + preset.upper;
+  text += broken + "\xE2\x82";
+  std::vector<std::string> names = {custom};
+  for (const AlphabetModel& preset : kAlphabetModels) names.emplace_back(preset.name);
+  for (const std::string& name : names) {
+    std::string error;
+    const Alphabet alphabet = MakeAlphabet(name, error);
+    ASSERT_TRUE(error.empty()) << error;
+    for (int shift = 0; shift < alphabet.Size(); ++shift) {
+      const std::string whole = Rotated(alphabet, shift, true, text, text.size());
+      for (std::size_t piece = 1; piece <= 7; ++piece) {
+        ASSERT_EQ(Rotated(alphabet, shift, true, text, piece), whole)
+            << name << " shift " << shift << " pieces of " << piece;
+        ASSERT_EQ(Rotated(alphabet, shift, false, whole, piece), text)
+            << name << " shift " << shift << " pieces of " << piece;
+      }
+    }
+  }
+}
+
 TEST(Cipher, DemonstrationShowsNormalisedShiftAndRoundTrip) {
   EXPECT_EQ(CaptureDemo(SimpleEncryption(3)), kDemoWithShift3);
   const SimpleEncryption minusOne(-1);
@@ -174,6 +267,8 @@ TEST(ShiftGuess, FindsEveryShiftOfAnEnglishParagraphSurely) {
 ShiftGuesser::Ranking RankingWith(double best, double second, bool refused = false) {
   ShiftGuesser::Ranking ranking{};
   ranking.shifts = {3, 25};
+  ranking.shifts.resize(26);
+  ranking.probabilities.resize(26);
   for (int i = 2, shift = 0; i < 26; ++shift) {
     if (shift != 3 && shift != 25) ranking.shifts[static_cast<std::size_t>(i++)] = shift;
   }

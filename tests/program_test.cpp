@@ -551,9 +551,11 @@ const std::vector<Case> kCases = {
         .Args({"--help", "--bogus"})
         .Start(),
     // The languages as the tables have them, in lines that fit.
-    Case("help names the languages", "",
-         "\nThe guess knows English, German, French, Spanish, Italian, Dutch and\nPortuguese, and "
-         "is refused when no shift makes the text read as one of them.\n\n")
+    Case(
+        "help names the languages", "",
+        "\nThe guess knows English, German, French, Spanish, Italian, Dutch, Portuguese,\nRussian, "
+        "Ukrainian and Greek, and is refused when no shift makes the text read\nas one of "
+        "them.\n\n")
         .Args({"--help"})
         .Within(),
     Case("version", "",
@@ -863,6 +865,39 @@ const std::vector<Case> kCases = {
         .Args({"--list", "@in", "@second"})
         .Within(),
     Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.9%\tThe enemy\n").Args({"--list"}).Start(),
+
+    // ---- Other alphabets, in UTF-8
+    // Capitals found for the letters given; y with diaeresis is no letter of this one.
+    Case("a custom alphabet", "Bäcker über Öl ÿ\n", "Cöäker acer Ül ÿ\n")
+        .Args({"-e", "-s", "1", "-a", "abcäöü"}),
+    Case("a shift taken modulo the alphabet's size", "б\n", "а\n")
+        .Args({"-d", "-s", "34", "-a", "ru"}),
+    // The letter's two bytes come in two reads.
+    Case("a letter split between two blocks", std::string(131071, '-') + "яЯ\n",
+         std::string(131071, '-') + "аА\n")
+        .Args({"-e", "-a", "ru", "-s", "1"}),
+    // Without -a, the guess finds the alphabet too, and names it for -d -s.
+    Case("a Russian sentence guessed",
+         "Шбляг нл лам дщпь уёйспь ычжфэъошспь зътхс, кж ивцлр юже.\n", "7 ru\n")
+        .Args({"--guess"}),
+    Case("a Greek sentence decrypted with its guess",
+         "Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n",
+         "Θα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n")
+        .Args({"-d", "--guess"}),
+    Case("Cyrillic letters that no shift makes a language",
+         "Щгйъщ жрнх юм кюпъцжю йшлвфжф, хьу юэщнс хю жэйжшжшв.\n", "", 1)
+        .Args({"--guess"})
+        .Err("simple_encryption: no shift makes the text read as Russian or Ukrainian\n"),
+    UsageError("an alphabet of one letter", {"-e", "-a", "a"},
+               "invalid alphabet 'a': fewer than two letters"),
+    UsageError("an alphabet with a letter twice", {"-e", "-a", "abca"},
+               "invalid alphabet 'abca': 'a' more than once"),
+    UsageError("an alphabet that is not UTF-8", {"-e", "-a", "ab\xC3"},
+               "invalid alphabet 'ab'$'\\303': not UTF-8"),
+    UsageError("a guess in a custom alphabet", {"--guess", "-a", "abc"},
+               "option --guess knows no language in the alphabet 'abc'"),
+    UsageError("an alphabet in the session", {"-a", "ru"},
+               "option --alphabet needs --encrypt, --decrypt, --guess or --list"),
 };
 
 class Transcript : public ::testing::TestWithParam<Case> {};

@@ -50,7 +50,11 @@ def scores(texts):
 
 
 # How likely each language is before the text is read, as the tables have it.
-LANGUAGE_PRIORS = [prior for _, _, prior in lt.LANGUAGES]
+# Fitted on the ASCII letters' languages, the guess's default and most of its use; the other
+# alphabets take the same constants.
+ASCII_LANGUAGES = [(code, prior) for code, _, prior, alphabet in lt.LANGUAGES
+                   if alphabet == lt.ALPHABETS[0][0]]
+LANGUAGE_PRIORS = [prior for _, prior in ASCII_LANGUAGES]
 
 
 def posterior(costs, none, scale, prior):
@@ -152,10 +156,10 @@ def samples(per_cell, seed):
     ciphertexts of each language, length and presentation, and as many texts of each kind of
     no language, length and presentation."""
     rng = random.Random(seed)
-    kept = {code: " \n ".join(lt.split(lt.documents(code))[1]) for code, _, _ in lt.LANGUAGES}
+    kept = {code: " \n ".join(lt.split(lt.documents(code))[1]) for code, _ in ASCII_LANGUAGES}
     starts = {code: word_starts(text) for code, text in kept.items()}
     out = []
-    for code, _, _ in lt.LANGUAGES:
+    for code, _ in ASCII_LANGUAGES:
         for n in LENGTHS:
             for presentation in PRESENTATIONS:
                 for _ in range(per_cell):

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Counts the letter trigrams of the languages in LANGUAGES and writes the tables that the shift
-guesser scores with, src/LanguageModels.cpp, with the list of languages itself.
+guesser scores with, src/LanguageModels.cpp, with the list of languages and their alphabets.
 
     python3 tools/language_tables.py      # after: apt-get install $(python3 tools/language_tables.py --packages)
 
@@ -10,8 +10,9 @@ into documents (paragraphs, fortunes, dictionary entries), and every tenth docum
 never counted, for tools/fit_guess.py to fit the probability scale and the refusal on. The same
 packages give the same bytes every time.
 
-Text is read as the program reads it: the 26 ASCII letters with case folded, and any run of
-other bytes (accented letters included, which a Caesar shift leaves as they are) as one word gap.
+Text is read as the program reads it: the letters of the language's alphabet with case folded,
+and any run of other characters (accented letters included, which a Caesar shift leaves as they
+are) as one word gap.
 """
 import gzip
 import hashlib
@@ -21,23 +22,45 @@ import os
 import re
 import subprocess
 import textwrap
+import struct
 import sys
 import zlib
 
-# Each language the guess knows: its code, its name, and how likely a text is to be in it before
-# it is read (chosen by hand: English as likely as all the others together). The one list; see
-# CONTRIBUTING.md for adding a language.
-LANGUAGES = [("en", "English", 1 / 2), ("de", "German", 1 / 12), ("fr", "French", 1 / 12),
-             ("es", "Spanish", 1 / 12), ("it", "Italian", 1 / 12), ("nl", "Dutch", 1 / 12),
-             ("pt", "Portuguese", 1 / 12)]
+# The alphabets a shift moves letters within, lower case, in order; the program finds their
+# capitals. Each is one of -a's presets, and the first is the one used when none is given. Greek's
+# final sigma and its vowels with tonos or dialytika are not among its letters, and stay as they
+# are: a shift cannot tell where a word will end, nor put an accent on a letter that has none in
+# Unicode's precomposed forms.
+ALPHABETS = [("latin", "abcdefghijklmnopqrstuvwxyz"), ("es", "abcdefghijklmnñopqrstuvwxyz"),
+             ("ru", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя"),
+             ("uk", "абвгґдеєжзиіїйклмнопрстуфхцчшщьюя"), ("el", "αβγδεζηθικλμνξοπρστυφχψω")]
+# The script of each alphabet's letters. Without -a, the guess reads a text in the first alphabet
+# and in each of another script, and ranks those of the script that most of its letters are in.
+SCRIPTS = {"latin": "Latin", "es": "Latin", "ru": "Cyrillic", "uk": "Cyrillic", "el": "Greek"}
+# Each language the guess knows: its code, its name, how likely a text is to be in it before it
+# is read, among the languages of its script (chosen by hand: English as likely as all the others
+# together, Russian twice as likely as Ukrainian), and its alphabet. The one list; see
+# CONTRIBUTING.md for adding a language. Spanish is there twice: its 26 ASCII letters, which is
+# how it is mostly shifted, and its 27, for -a es.
+LANGUAGES = [("en", "English", 1 / 2, "latin"), ("de", "German", 1 / 12, "latin"),
+             ("fr", "French", 1 / 12, "latin"), ("es", "Spanish", 1 / 12, "latin"),
+             ("it", "Italian", 1 / 12, "latin"), ("nl", "Dutch", 1 / 12, "latin"),
+             ("pt", "Portuguese", 1 / 12, "latin"), ("es", "Spanish", 1.0, "es"),
+             ("ru", "Russian", 2 / 3, "ru"), ("uk", "Ukrainian", 1 / 3, "uk"),
+             ("el", "Greek", 1.0, "el")]
+# The packages whose message translations are read for a language, where its other sources are
+# too few: as /usr/share/locale/<code>/LC_MESSAGES/*.mo, their translated texts.
+MESSAGES = ["apt", "bash", "binutils-common", "coreutils", "diffutils", "dpkg", "findutils",
+            "gettext", "git", "gnupg-l10n", "grep", "gsettings-desktop-schemas", "libc-l10n",
+            "libelf1", "libglib2.0-data", "libgtk2.0-common", "login", "procps", "sed", "tar",
+            "wget", "xkb-data"]
 # The packages the text is read from.
 SOURCES = ["debian-reference-en", "debian-reference-de", "debian-reference-fr",
            "debian-reference-es", "debian-reference-it", "debian-reference-pt", "debian-faq-nl",
            "fortunes", "fortunes-min", "fortunes-de", "fortunes-es", "fortunes-it", "fortunes-br",
-           "dict-gcide", "dict-foldoc", "dict-jargon"]
+           "dict-gcide", "dict-foldoc", "dict-jargon", "fortunes-ru", "debian-faq-ru",
+           "dict-freedict-eng-ell"] + MESSAGES
 FAQ = "/usr/share/doc/debian/FAQ/debian-faq.%s.txt.gz"
-GAP = 26
-SYMBOLS = 27
 LEVELS = 16  # four bits a trigram
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUTPUT = os.path.join(HERE, "..", "src", "LanguageModels.cpp")
@@ -137,6 +160,26 @@ def dictionary(name, package, every=1):
     return documents
 
 
+def messages(code):
+    """The translated texts in the message catalogues of MESSAGES for the language `code`."""
+    owned = subprocess.run(["dpkg-query", "-L"] + MESSAGES, stdout=subprocess.PIPE, check=True,
+                           text=True).stdout.split("\n")
+    folder = "/usr/share/locale/%s/LC_MESSAGES/" % code
+    documents = []
+    for path in sorted(p for p in owned if p.startswith(folder) and p.endswith(".mo")):
+        with open(path, "rb") as f:
+            data = f.read()
+        order = "<" if data[:4] == b"\xde\x12\x04\x95" else ">"
+        count, _, translations = struct.unpack(order + "III", data[8:20])
+        for i in range(count):
+            size, start = struct.unpack(order + "II", data[translations + 8 * i:][:8])
+            # The catalogue's header, and plural forms apart, are no text.
+            text = data[start:start + size].decode("utf-8", errors="replace")
+            if not text.startswith("Project-Id-Version"):
+                documents += [" ".join(form.split()) for form in text.split("\0")]
+    return [d for d in documents if d]
+
+
 def documents(code):
     """The documents of a language, in a fixed order."""
     if code == "en":
@@ -150,6 +193,16 @@ def documents(code):
         return reference("fr")
     if code == "nl":
         return reference("nl", FAQ, "debian-faq-")
+    if code == "ru":
+        return (reference("ru", FAQ, "debian-faq-")
+                + fortunes(os.path.join(FORTUNES, "ru"), "fortunes-ru") + messages("ru"))
+    if code == "uk":
+        return messages("uk")
+    if code == "el":
+        # The English-Greek dictionary's Greek lines: its translations.
+        greek = re.compile("[\u0370-\u03ff]")
+        return messages("el") + [d for d in dictionary("freedict-eng-ell", "dict-freedict-eng-ell")
+                                 if greek.search(d)]
     if code == "pt":
         return reference("pt") + fortune_file(need(os.path.join(FORTUNES, "brasil"), "fortunes-br"))
     folder = os.path.join(FORTUNES, code)
@@ -164,21 +217,36 @@ def split(all_documents):
     return counted, kept
 
 
-def symbols(text):
-    """The program's symbols for `text`: 0..25 for the letters, 26 for each run of others."""
+def places(alphabet):
+    """Each letter of `alphabet` and its capital, with its place."""
+    letters = dict(ALPHABETS)[alphabet]
+    found = {letter: i for i, letter in enumerate(letters)}
+    capitals = [letter.upper() for letter in letters]
+    if all(len(c) == 1 and c != l and c not in found for c, l in zip(capitals, letters)):
+        found.update({capital: i for i, capital in enumerate(capitals)})
+    return found
+
+
+def symbols(text, alphabet):
+    """The program's symbols for `text`: the letters' places, and the alphabet's size for each run
+    of other characters, a word gap."""
+    where = places(alphabet)
+    gap = len(dict(ALPHABETS)[alphabet])
     out = []
-    for byte in text.encode("utf-8"):
-        symbol = (byte | 0x20) - 0x61 if 0x41 <= byte <= 0x5A or 0x61 <= byte <= 0x7A else GAP
-        if symbol != GAP or not out or out[-1] != GAP:
+    for character in text:
+        symbol = where.get(character, gap)
+        if symbol != gap or not out or out[-1] != gap:
             out.append(symbol)
     return out
 
 
-def count(docs):
+def count(docs, alphabet):
+    GAP = len(dict(ALPHABETS)[alphabet])
+    SYMBOLS = GAP + 1
     trigrams = [0] * SYMBOLS ** 3
     for document in docs:
         a, b = GAP, GAP
-        for c in symbols(document):
+        for c in symbols(document, alphabet):
             if not (a == GAP and b == GAP):  # the start of a document only, counted below
                 trigrams[(a * SYMBOLS + b) * SYMBOLS + c] += 1
             a, b = b, c
@@ -189,8 +257,9 @@ def count(docs):
     return trigrams
 
 
-def costs(trigrams):
+def costs(trigrams, alphabet):
     """-ln P(c | a, b) for every trigram, with each order backed off to the one below it."""
+    SYMBOLS = len(dict(ALPHABETS)[alphabet]) + 1
     prior = 2.0
     unigram = [0] * SYMBOLS
     bigram = [0] * SYMBOLS * SYMBOLS
@@ -239,10 +308,10 @@ def quantise(values, weights):
     return millinats, codes
 
 
-def model(code):
+def model(code, alphabet):
     counted, _ = split(documents(code))
-    trigrams = count(counted)
-    values, unigram = costs(trigrams)
+    trigrams = count(counted, alphabet)
+    values, unigram = costs(trigrams, alphabet)
     levels, codes = quantise(values, [n + 1 for n in trigrams])
     return levels, codes, unigram, sum(trigrams)
 
@@ -251,9 +320,10 @@ def no_language(unigrams):
     """-ln P of each symbol when letters come at random: half by the languages' mean letter
     frequencies, half uniformly, with gaps as often as in the languages. Letters are costed
     both with the gaps' share taken out (for text with gaps) and without (letters only)."""
-    mean = [sum(u[c] for u in unigrams) / len(unigrams) for c in range(SYMBOLS)]
-    gap = mean[GAP]
-    letters = [0.5 * mean[c] / (1 - gap) + 0.5 / 26 for c in range(26)]
+    size = len(unigrams[0]) - 1
+    mean = [sum(u[c] for u in unigrams) / len(unigrams) for c in range(size + 1)]
+    gap = mean[size]
+    letters = [0.5 * mean[c] / (1 - gap) + 0.5 / size for c in range(size)]
     with_gaps = [int(round(-1000 * math.log((1 - gap) * p))) for p in letters]
     return with_gaps + [int(round(-1000 * math.log(gap)))], [
         int(round(-1000 * math.log(p))) for p in letters]
@@ -270,18 +340,19 @@ def main():
     if sys.argv[1:] == ["--packages"]:
         print(" ".join(SOURCES))
         return
-    header = open(os.path.join(HERE, "..", "src", "LanguageModels.h"), encoding="ascii").read()
-    if "kLanguages = %d;" % len(LANGUAGES) not in header:
-        sys.exit("set kLanguages to %d in src/LanguageModels.h" % len(LANGUAGES))
+    header = open(os.path.join(HERE, "..", "src", "LanguageModels.h"), encoding="utf-8").read()
+    for name, number in (("kLanguages", len(LANGUAGES)), ("kAlphabets", len(ALPHABETS))):
+        if "%s = %d;" % (name, number) not in header:
+            sys.exit("set %s to %d in src/LanguageModels.h" % (name, number))
     digest = hashlib.sha256()
     models = []
-    for code, _, _ in LANGUAGES:
+    for code, _, _, alphabet in LANGUAGES:
         counted, _ = split(documents(code))
         for document in counted:
             digest.update(document.encode("utf-8") + b"\0")
-        models.append(model(code))
-    with_gaps, letters_only = no_language([m[2] for m in models])
-    names = ", ".join(name for _, name, _ in LANGUAGES)
+        models.append(model(code, alphabet))
+    names = ", ".join(name + ("" if alphabet == "latin" else " (%s)" % alphabet)
+                      for _, name, _, alphabet in LANGUAGES)
     out = textwrap.wrap("Generated by tools/language_tables.py; do not edit. Letter trigram costs "
                         "of %s, counted from these Debian 12 packages, less every tenth document:"
                         % names, 97, initial_indent="// ", subsequent_indent="// ")
@@ -293,23 +364,35 @@ def main():
             "// bits, two to a byte, low bits first.",
             "// clang-format off",
             '#include "LanguageModels.h"', "",
-            "const std::array<LanguageModel, kLanguages> kLanguageModels = {{"]
-    for (code, name, prior), (levels, codes, _, counted) in zip(LANGUAGES, models):
+            "namespace {", ""]
+    for index, ((code, name, _, alphabet), (_, codes, _, counted)) in enumerate(zip(LANGUAGES, models)):
         packed = [codes[i] | (codes[i + 1] << 4 if i + 1 < len(codes) else 0)
                   for i in range(0, len(codes), 2)]
-        out.append('  {"%s", "%s", %r,  // %d trigrams counted' % (code, name, prior, counted))
-        out.append("   {%s}," % ", ".join(map(str, levels)))
-        out.append("   {{")
+        out.append("// %s in %s letters, from %d trigrams." % (name, alphabet, counted))
+        out.append("constexpr std::array<std::uint8_t, %d> kCodes%d = {{" % (len(packed), index))
         for i in range(0, len(packed), 24):
-            out.append("    " + ",".join(str(b) for b in packed[i:i + 24]) + ",")
-        out.append("   }}},")
+            out.append("  " + ",".join(str(b) for b in packed[i:i + 24]) + ",")
+        out.append("}};")
+    for index, (alphabet, letters) in enumerate(ALPHABETS):
+        with_gaps, letters_only = no_language(
+            [m[2] for m, l in zip(models, LANGUAGES) if l[3] == alphabet])
+        out.append("constexpr std::array<std::int32_t, %d> kWithGaps%d = {%s};" % (
+            len(with_gaps), index, ", ".join(map(str, with_gaps))))
+        out.append("constexpr std::array<std::int32_t, %d> kLettersOnly%d = {%s};" % (
+            len(letters_only), index, ", ".join(map(str, letters_only))))
+    out += ["", "}  // namespace", "",
+            "const std::array<AlphabetModel, kAlphabets> kAlphabetModels = {{"]
+    for index, (alphabet, letters) in enumerate(ALPHABETS):
+        out.append('  {"%s", "%s", U"%s", %d, kWithGaps%d.data(), kLettersOnly%d.data()},' % (
+            alphabet, SCRIPTS[alphabet], letters, len(letters), index, index))
+    out += ["}};", "", "const std::array<LanguageModel, kLanguages> kLanguageModels = {{"]
+    alphabet_index = {alphabet: i for i, (alphabet, _) in enumerate(ALPHABETS)}
+    for index, ((code, name, prior, alphabet), (levels, _, _, _)) in enumerate(zip(LANGUAGES, models)):
+        out.append('  {"%s", "%s", %r, %d, %d,' % (code, name, prior, alphabet_index[alphabet],
+                                                  len(dict(ALPHABETS)[alphabet])))
+        out.append("   {%s}, kCodes%d.data()}," % (", ".join(map(str, levels)), index))
     out.append("}};")
-    out.append("")
-    out.append("const std::array<int, 27> kNoLanguageWithGaps = {%s};" % ", ".join(
-        map(str, with_gaps)))
-    out.append("const std::array<int, 26> kNoLanguageLettersOnly = {%s};" % ", ".join(
-        map(str, letters_only)))
-    with open(OUTPUT, "w", encoding="ascii") as f:
+    with open(OUTPUT, "w", encoding="utf-8") as f:
         f.write("\n".join(out) + "\n")
 
 

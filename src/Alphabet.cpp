@@ -1,0 +1,254 @@
+#include "Alphabet.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Diagnostics.h"
+#include "LanguageModels.h"
+
+namespace {
+
+char* Encode(char32_t c, char* out) {
+  if (c < 0x80) {
+    *out++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+std::string Encoded(char32_t c) {
+  std::string text(4, '\0');
+  text.resize(static_cast<std::size_t>(Encode(c, text.data()) - text.data()));
+  return text;
+}
+
+}  // namespace
+
+Alphabet::Alphabet(std::string called, std::vector<char32_t> letters)
+    : name(std::move(called)), lower(std::move(letters)) {
+  const std::set<char32_t> all(lower.begin(), lower.end());
+  std::set<char32_t> capitals;
+  for (const char32_t letter : lower) {
+    const char32_t capital = SimpleUppercase(letter);
+    if (capital == letter || all.count(capital) > 0 || !capitals.insert(capital).second) {
+      upper.clear();
+      break;
+    }
+    upper.push_back(capital);
+  }
+  for (std::size_t i = 0; i < lower.size(); ++i) {
+    places.emplace_back(lower[i], static_cast<int>(i));
+    if (!upper.empty()) places.emplace_back(upper[i], static_cast<int>(i));
+  }
+  std::sort(places.begin(), places.end());
+}
+
+int Alphabet::Index(char32_t c) const {
+  const auto found = std::lower_bound(places.begin(), places.end(), std::make_pair(c, 0));
+  return found != places.end() && found->first == c ? found->second : -1;
+}
+
+std::size_t PresetIndex(const std::string& name) {
+  const auto* const found =
+      std::find_if(kAlphabetModels.begin(), kAlphabetModels.end(),
+                   [&name](const AlphabetModel& model) { return name == model.name; });
+  return static_cast<std::size_t>(found - kAlphabetModels.begin());
+}
+
+Alphabet Preset(std::size_t index) {
+  const AlphabetModel& model = kAlphabetModels[index];
+  return {model.name, {model.letters, model.letters + model.size}};
+}
+
+Alphabet MakeAlphabet(const std::string& name, std::string& error) {
+  const std::size_t preset = PresetIndex(name);
+  if (preset < kAlphabets) return Preset(preset);
+  std::vector<char32_t> letters;
+  const auto* const data = reinterpret_cast<const unsigned char*>(name.data());
+  for (std::size_t i = 0; i < name.size();) {
+    char32_t c = 0;
+    const int length = DecodeUtf8(data + i, name.size() - i, c);
+    if (length <= 0) {
+      error = "invalid alphabet " + Quote(name) + ": not UTF-8";
+      return {};
+    }
+    if (std::find(letters.begin(), letters.end(), c) != letters.end()) {
+      error = "invalid alphabet " + Quote(name) + ": " + Quote(Encoded(c)) + " more than once";
+      return {};
+    }
+    letters.push_back(c);
+    i += static_cast<std::size_t>(length);
+  }
+  if (letters.size() < 2) {
+    error = "invalid alphabet " + Quote(name) + ": fewer than two letters";
+    return {};
+  }
+  return {name, letters};
+}
+
+int DecodeUtf8(const unsigned char* data, std::size_t available, char32_t& c) {
+  const unsigned char first = data[0];
+  if (first < 0x80) {
+    c = first;
+    return 1;
+  }
+  // The second byte's range shuts out overlong forms, surrogates and what lies past U+10FFFF.
+  int length = 0;
+  unsigned char least = 0x80;
+  unsigned char most = 0xBF;
+  if (first < 0xC2) return 0;
+  if (first < 0xE0) {
+    length = 2;
+    c = first & 0x1Fu;
+  } else if (first < 0xF0) {
+    length = 3;
+    c = first & 0x0Fu;
+    least = first == 0xE0 ? 0xA0 : least;
+    most = first == 0xED ? 0x9F : most;
+  } else if (first < 0xF5) {
+    length = 4;
+    c = first & 0x07u;
+    least = first == 0xF0 ? 0x90 : least;
+    most = first == 0xF4 ? 0x8F : most;
+  } else {
+    return 0;
+  }
+  for (std::size_t i = 1; i < static_cast<std::size_t>(length); ++i) {
+    if (i == available) return kCutShort;
+    const unsigned char next = data[i];
+    if (next < least || next > most) return 0;
+    c = c << 6 | (next & 0x3Fu);
+    least = 0x80;
+    most = 0xBF;
+  }
+  return length;
+}
+
+AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool forward) {
+  std::vector<char32_t> moved(0x800);
+  for (std::size_t i = 0; i < moved.size(); ++i) moved[i] = static_cast<char32_t>(i);
+  const int size = alphabet.Size();
+  const int forth = (shift % size + size) % size;
+  const int places = forward ? forth : (size - forth) % size;
+  for (const auto* letters : {&alphabet.Lower(), &alphabet.Upper()}) {
+    for (std::size_t i = 0; i < letters->size(); ++i) {
+      const char32_t from = (*letters)[i];
+      const char32_t to = (*letters)[(i + static_cast<std::size_t>(places)) % letters->size()];
+      if (from < moved.size()) {
+        moved[from] = to;
+      } else {
+        high.emplace_back(from, to);
+      }
+    }
+  }
+  std::sort(high.begin(), high.end());
+  for (const char32_t c : moved) {
+    Code code{};
+    code.length = static_cast<unsigned char>(Encode(c, code.bytes.data()) - code.bytes.data());
+    low.push_back(code);
+  }
+}
+
+char* AlphabetRotation::Put(char32_t c, char* out) const {
+  if (c < low.size()) {
+    // Four bytes are copied whatever the length, which the output's room allows for.
+    const Code& code = low[c];
+    std::memcpy(out, code.bytes.data(), code.bytes.size());
+    return out + code.length;
+  }
+  const auto found = std::lower_bound(high.begin(), high.end(), std::make_pair(c, char32_t{0}));
+  return Encode(found != high.end() && found->first == c ? found->second : c, out);
+}
+
+char* AlphabetRotation::Rotate(const char* data, std::size_t size, char* out) {
+  const auto* input = reinterpret_cast<const unsigned char*>(data);
+  // A character begun in the last block: completed by the first bytes of this one, or not.
+  while (heldSize > 0) {
+    std::array<unsigned char, 2 * kMostHeld> joined{};
+    std::copy_n(held.begin(), heldSize, joined.begin());
+    const std::size_t taken = std::min(size, kMostHeld);
+    std::copy_n(input, taken, joined.begin() + static_cast<std::ptrdiff_t>(heldSize));
+    char32_t c = 0;
+    const int length = DecodeUtf8(joined.data(), heldSize + taken, c);
+    if (length == kCutShort) {
+      std::copy_n(input, size, held.begin() + static_cast<std::ptrdiff_t>(heldSize));
+      heldSize += size;
+      return out;
+    }
+    if (length == 0) {
+      // Its first byte begins nothing: passed on, and the rest looked at again.
+      *out++ = static_cast<char>(held[0]);
+      std::copy(held.begin() + 1, held.begin() + static_cast<std::ptrdiff_t>(heldSize),
+                held.begin());
+      --heldSize;
+      continue;
+    }
+    out = Put(c, out);
+    const std::size_t fromInput = static_cast<std::size_t>(length) - heldSize;
+    input += fromInput;
+    size -= fromInput;
+    heldSize = 0;
+  }
+  std::size_t used = 0;
+  out = Rotate(input, size, out, used);
+  std::copy(input + used, input + size, held.begin());
+  heldSize = size - used;
+  return out;
+}
+
+char* AlphabetRotation::Rotate(const unsigned char* data, std::size_t size, char* out,
+                               std::size_t& used) {
+  const Code* const table = low.data();
+  std::size_t i = 0;
+  for (;;) {
+    // Most text is ASCII, or two-byte characters as Cyrillic and Greek letters are: these are
+    // looked up as they stand, without a branch on which of the two comes, which text that mixes
+    // them would mispredict at every space.
+    while (i + 1 < size) {
+      const unsigned first = data[i];
+      const unsigned second = data[i + 1];
+      const bool two = first - 0xC2u < 0x1Eu && (second & 0xC0u) == 0x80u;
+      if (first >= 0x80 && !two) break;
+      const Code& code = table[two ? (first & 0x1Fu) << 6 | (second & 0x3Fu) : first];
+      // Four bytes are copied whatever the length, which the output's room allows for.
+      std::memcpy(out, code.bytes.data(), code.bytes.size());
+      out += code.length;
+      i += two ? 2 : 1;
+    }
+    if (i == size) break;
+    char32_t c = 0;
+    const int length = DecodeUtf8(data + i, size - i, c);
+    if (length == kCutShort) break;
+    if (length == 0) {
+      *out++ = static_cast<char>(data[i]);
+      ++i;
+      continue;
+    }
+    out = Put(c, out);
+    i += static_cast<std::size_t>(length);
+  }
+  used = i;
+  return out;
+}
+
+char* AlphabetRotation::Finish(char* out) {
+  out = std::copy_n(reinterpret_cast<const char*>(held.data()), heldSize, out);
+  heldSize = 0;
+  return out;
+}

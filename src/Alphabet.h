@@ -1,0 +1,100 @@
+#ifndef SIMPLE_ENCRYPTION_ALPHABET_H
+#define SIMPLE_ENCRYPTION_ALPHABET_H
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "LanguageModels.h"
+
+// The alphabets a shift can move letters within, beyond the 52 ASCII letters of SimpleEncryption,
+// and their text as UTF-8.
+
+// The letters a shift moves within: each lower-case letter to the one `shift` places on, each
+// capital to the capital of that one, round the end. Every other character stays as it is.
+class Alphabet {
+ public:
+  Alphabet() = default;
+  // The letters `letters`, with their capitals by Unicode's simple mapping where every letter has
+  // one of its own that is not a letter too; otherwise the letters alone, so that a shift and the
+  // shift back are always one another's inverse.
+  Alphabet(std::string called, std::vector<char32_t> letters);
+
+  [[nodiscard]] const std::string& Name() const { return name; }
+  [[nodiscard]] const std::vector<char32_t>& Lower() const { return lower; }
+  [[nodiscard]] const std::vector<char32_t>& Upper() const { return upper; }
+  [[nodiscard]] int Size() const { return static_cast<int>(lower.size()); }
+  // Whether it is the 52 ASCII letters, which SimpleEncryption moves faster.
+  [[nodiscard]] bool Latin() const { return name == "latin"; }
+  // Returns the place of `c` in the alphabet, in either case, or -1 if it is not a letter of it.
+  [[nodiscard]] int Index(char32_t c) const;
+
+ private:
+  std::string name;                              // a preset's name, or the letters given
+  std::vector<char32_t> lower;                   // in order
+  std::vector<char32_t> upper;                   // their capitals in the same order, or none
+  std::vector<std::pair<char32_t, int>> places;  // every letter's place, sorted by letter
+};
+
+// Returns the place of the preset called `name` among the alphabets of LanguageModels.h, which
+// are the presets, or kAlphabets if there is none of that name.
+std::size_t PresetIndex(const std::string& name);
+
+// Returns the preset at `index` among the alphabets of LanguageModels.h.
+Alphabet Preset(std::size_t index);
+
+// Returns the preset called `name`, or else the alphabet whose lower-case letters `name` gives in
+// UTF-8. On a problem, returns an alphabet without letters and says what is wrong in `error`.
+Alphabet MakeAlphabet(const std::string& name, std::string& error);
+
+// Unicode's simple uppercase mapping: the capital of `c`, one character, or `c` if it has none.
+char32_t SimpleUppercase(char32_t c);
+
+// Reads the UTF-8 character at `data`, of which `available` bytes are there, into `c`. Returns its
+// length; 0 if the bytes there begin no character, so that the first one is to pass on by itself;
+// or kCutShort if they begin one that ends past `available`. Overlong forms, surrogates and code
+// points past U+10FFFF are no characters.
+inline constexpr int kCutShort = -1;
+int DecodeUtf8(const unsigned char* data, std::size_t available, char32_t& c);
+
+// Moves the letters of an alphabet in UTF-8 text that comes in blocks, a character split between
+// two blocks included. Bytes that are not UTF-8 pass through as they are, so that the shift back
+// gives every byte again.
+class AlphabetRotation {
+ public:
+  // The most bytes of output for a byte of input: an ASCII letter may become a four-byte one.
+  static constexpr std::size_t kMostGrowth = 4;
+  // The most bytes held back from one block for the next: a character cut short.
+  static constexpr std::size_t kMostHeld = 3;
+
+  // Moves letters `shift` places forward, or back if not `forward`.
+  AlphabetRotation(const Alphabet& alphabet, int shift, bool forward = true);
+
+  // Writes the `size` bytes at `data` to `out` with their letters moved, and returns the end of
+  // what it wrote, at most kMostGrowth * (size + kMostHeld) bytes. A character that the end of
+  // `data` cuts short is held back for the next call, or for Finish.
+  char* Rotate(const char* data, std::size_t size, char* out);
+  // Writes what was held back, as it is, since nothing follows to complete it.
+  char* Finish(char* out);
+
+ private:
+  // Writes what `c` becomes at `out`, and returns the end of it; may write four bytes.
+  char* Put(char32_t c, char* out) const;
+  char* Rotate(const unsigned char* data, std::size_t size, char* out, std::size_t& used);
+
+  // What a character becomes, in UTF-8: its bytes, of which `length` count.
+  struct Code {
+    std::array<char, 4> bytes;
+    unsigned char length;
+  };
+  // For each code point below U+0800, which takes one or two bytes, what it becomes, looked up
+  // without decoding a character further than its bytes' bits.
+  std::vector<Code> low;
+  std::vector<std::pair<char32_t, char32_t>> high;  // the letters from U+0800 on, sorted
+  std::array<unsigned char, kMostHeld> held{};
+  std::size_t heldSize = 0;
+};
+
+#endif  // SIMPLE_ENCRYPTION_ALPHABET_H
