@@ -7,7 +7,12 @@ note is wrong, and how well --list's probabilities are calibrated.
 
 Held-out text, never counted into the tables (tools/language_tables.py): Russian, Ukrainian and
 Greek from Debian's manpages-ru, -uk and -el, guessed without -a, so that the guess must find the
-alphabet too; Spanish in its 27 letters from manpages-es, with -a es. Caesar ciphertexts get a
+alphabet too; Spanish in its 27 letters from manpages-es, with -a es. Pieces are cut where a
+common word of the language is among them (COMMON). The pages of the programs
+whose message catalogues were counted in that language are left out, and so are paragraphs left in
+English, by the rule the generator uses. manpages-el has too few
+pages left for Greek, which is taken from the message catalogues, help texts mostly, of the
+packages in HELD_OUT, which were never counted. Caesar ciphertexts get a
 random shift, as prose, as capitals without gaps and in groups of five; text of no language is
 made in each alphabet: random letters in words of random length, Vigenere ciphertexts with keys
 of 3 to 10 letters, and the language with its letters shuffled, in the same three ways. The seed
@@ -24,6 +29,17 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import language_tables  # noqa: E402  the alphabets, from the one list
 
 ALPHABETS = dict(language_tables.ALPHABETS)
+# Packages whose message catalogues no table was counted from.
+HELD_OUT = ["postgresql-client-15", "shared-mime-info", "man-db", "m4", "libgstreamer1.0-0",
+            "packagekit", "libpq5", "git", "libgtk2.0-common", "libglib2.0-data", "login",
+            "libc-l10n", "gnupg-l10n", "tar", "wget"]
+# The commonest short words of each language, chosen by hand: a piece must hold one to count as
+# the language's prose, rather than a command, a list of references or a name, which manual pages
+# hold many of and which in -a es nothing but Spanish is there to explain.
+COMMON = {"ru": "и в не на что с по для это как или из к от",
+          "uk": "і в не на що з для це як або до від та у",
+          "el": "και το να η του με για σε από την της τα ο οι που",
+          "es": "de la que el en y los del se las por un para con una su al lo es como o"}
 # Language, its alphabet, and the option that the guess is run with.
 LANGUAGES = [("ru", "ru", []), ("uk", "uk", []), ("el", "el", []), ("es", "es", ["-a", "es"])]
 LENGTHS = [5, 10, 15, 20, 40, 100]
@@ -31,18 +47,40 @@ PRESENTATIONS = ["prose", "letters", "groups"]
 NOISE = ["random", "vigenere", "shuffled"]
 
 
+def counted_pages(language):
+    """The names of the manual pages of the packages whose message catalogues in `language` the
+    tables were counted from: their translations may share sentences with the catalogues', and
+    are left out."""
+    pages = set()
+    for package in language_tables.MESSAGES:
+        listed = subprocess.run(["dpkg-query", "-L", package], stdout=subprocess.PIPE,
+                                check=True, text=True).stdout.split("\n")
+        if any(p.startswith("/usr/share/locale/%s/" % language) for p in listed):
+            pages |= {os.path.basename(p) for p in listed if p.startswith("/usr/share/man/")}
+    return pages
+
+
 def held_out(language):
-    """About a megabyte of the language's manual pages, as text on one line a paragraph."""
+    """About a megabyte of the language's manual pages, as text on one line a paragraph, or where
+    they are too few, the catalogues of HELD_OUT."""
+    left_out = counted_pages(language)
     text = []
     size = 0
     for page in sorted(glob.glob("/usr/share/man/%s/man[1-8]/*" % language)):
+        if os.path.basename(page) in left_out:
+            continue
         rendered = subprocess.run("man -l %s 2>/dev/null | col -b" % page, shell=True,
                                   stdout=subprocess.PIPE, check=False,
                                   env=dict(os.environ, MANWIDTH="80")).stdout
-        text.append(rendered.decode("utf-8", errors="replace"))
+        # Paragraphs left in English, as the generator leaves them out of what it counts.
+        kept = [p for p in rendered.decode("utf-8", errors="replace").split("\n\n")
+                if len(language_tables.ENGLISH_WORDS.findall(p.lower())) < 2]
+        text.append("\n".join(kept))
         size += len(rendered)
         if size > 1_000_000:
             break
+    if size < 100_000:
+        text += language_tables.messages(language, HELD_OUT)
     return " ".join(" ".join(text).split())
 
 
@@ -61,10 +99,10 @@ class Letters:
         return letters[(i + k) % len(letters)]
 
 
-def cut(text, letters, n, rng):
-    """n letters from a random word start, with what lies between them, where the alphabet holds
-    most of the letters: a piece with more ASCII letters (commands, options) is judged as
-    ASCII text, by design."""
+def cut(text, letters, n, rng, common):
+    """n letters from a random word start, with what lies between them, that hold a word of
+    `common`, where the alphabet holds most of the letters: a piece with more ASCII letters
+    (commands, options) is judged as ASCII text, by design."""
     while True:
         start = rng.randrange(len(text))
         if text[start] not in letters.place or (start > 0 and text[start - 1] in letters.place):
@@ -75,8 +113,9 @@ def cut(text, letters, n, rng):
                 found += 1
                 if found == n:
                     piece = text[start:end + 1]
-                    if sum(c.isascii() and c.isalpha() and c not in letters.place
-                           for c in piece) < n:
+                    words = set("".join(c if c.isalpha() else " " for c in piece).lower().split())
+                    if (sum(c.isascii() and c.isalpha() and c not in letters.place
+                            for c in piece) < n and words & common):
                         return piece
                     break
         # too near the end, or mostly ASCII: another start
@@ -91,7 +130,7 @@ def present(text, letters, presentation):
     return " ".join(only[i:i + 5] for i in range(0, len(only), 5))
 
 
-def noise(kind, text, letters, n, rng):
+def noise(kind, text, letters, n, rng, common):
     size = len(letters.lower)
     if kind == "random":
         words, made = [], 0
@@ -100,7 +139,7 @@ def noise(kind, text, letters, n, rng):
             words.append("".join(rng.choice(letters.lower) for _ in range(length)))
             made += length
         return " ".join(words)
-    piece = cut(text, letters, n, rng)
+    piece = cut(text, letters, n, rng, common)
     if kind == "shuffled":
         chosen = [c for c in piece if c in letters.place]
         rng.shuffle(chosen)
@@ -166,6 +205,7 @@ def main():
                 print("no manual pages for %s: left out" % language)
                 continue
             letters = Letters(alphabet)
+            common = set(COMMON[language].split())
             for kind in ["caesar"] + NOISE:
                 for presentation in PRESENTATIONS:
                     for n in LENGTHS:
@@ -174,13 +214,13 @@ def main():
                         samples = []
                         for _ in range(count):
                             if kind == "caesar":
-                                plain = cut(text, letters, n, rng)
+                                plain = cut(text, letters, n, rng, common)
                                 shift = rng.randrange(1, len(letters.lower))
                                 secret = "".join(letters.rotate(c, shift) for c in plain)
                                 samples.append((present(secret, letters, presentation),
                                                 (shift, present(plain, letters, presentation))))
                             else:
-                                samples.append((present(noise(kind, text, letters, n, rng),
+                                samples.append((present(noise(kind, text, letters, n, rng, common),
                                                         letters, presentation), None))
                         folder = os.path.join(work, "%s-%s-%s-%d" % (language, kind, presentation, n))
                         os.mkdir(folder)

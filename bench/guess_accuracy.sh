@@ -15,7 +15,9 @@
 # to 10 letters, the English with its letters shuffled, base64 and hex, each written in the same
 # three ways; and single English words of six letters or more are encrypted too. Each kind runs through `--guess` and `--list` in one
 # process, each sample a file of its own. The random seed is fixed, so that a run gives the same
-# samples every time. Needs bash, awk, and man and col (Debian packages man-db and bsdextrautils).
+# samples every time. Then bench/alphabet_accuracy.py measures Russian, Ukrainian, Greek and
+# 27-letter Spanish in the same ways. Needs bash, awk, python3, and man and col (Debian packages
+# man-db and bsdextrautils).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -240,3 +242,6 @@ awk '
     for (b = 0; b < 10; b++) if (bins[b])
       printf "  %.1f to %.1f: %d guesses, stated %.3f, right %.3f\n", b / 10, (b + 1) / 10, bins[b], stated[b] / bins[b], observed[b] / bins[b]
   }' "$work/results"
+
+printf '\n== Alphabets beyond ASCII\n\n'
+python3 bench/alphabet_accuracy.py "$program" "$samples"

@@ -10,8 +10,11 @@
 # ratios of the program's to tr's and to cat's. Then -o FILE against a redirection to FILE, both
 # on tmpfs (/dev/shm), where fsync costs nothing, and with FILE removed before each run, so that
 # neither pays for freeing the last run's output. Peak resident memory is measured for 1 MiB and
-# 1 GiB of text, and for 1 GiB without a line feed. Needs bash, coreutils, awk and GNU time
-# (/usr/bin/time); the files take 2 GiB in $TMPDIR, and 1 GiB more in /dev/shm.
+# 1 GiB of text, and for 1 GiB without a line feed. Last, -e -a ru on 1 GiB of Russian text in a
+# pipe, against cat and against sed's y command in a UTF-8 locale (GNU tr maps bytes, not
+# characters); sed, at some 100 s a GiB, runs on the first 64 MiB, three times, and its time is
+# scaled to the GiB. Needs bash, coreutils, sed, awk and GNU time (/usr/bin/time); the files take
+# 3 GiB in $TMPDIR, and 1 GiB more in /dev/shm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,7 +33,11 @@ trap 'rm -rf "$work"' EXIT
  yes 'The quick brown fox jumps over the lazy dog; ZEBRA 0123456789! Hello World.' |
    head -c $((1 << 30)) >"$work/text"
  tr -d '\n' <"$work/text" >"$work/one-line"
- head -c $((1 << 20)) "$work/text" >"$work/small")
+ head -c $((1 << 20)) "$work/text" >"$work/small"
+ yes 'Съешь же ещё этих мягких французских булок, да выпей чаю. ЭХ, ЖИЗНЬ! 0123456789' |
+   head -c $((1 << 30)) >"$work/russian"
+ head -c $((1 << 26)) "$work/russian" >"$work/russian-64M"
+ head -n 1000 "$work/russian" >"$work/small-russian")
 cat "$work/text" >/dev/null
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -76,6 +83,23 @@ rm -f /dev/shm/simple_encryption-bench
 # The output must be tr's.
 cmp <("$program" -e <"$work/small") <(tr 'A-Za-z' 'D-ZA-Cd-za-c' <"$work/small")
 
+# Russian: the letters and what shift 3 makes of them, from the program itself, for sed's y.
+letters=абвгдеёжзийклмнопрстуфхцчшщъыьэюяАБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ
+shifted=$(printf %s "$letters" | "$program" -e -a ru)
+russian() {
+  /usr/bin/time -f '%U %S' -o "$work/time" "${@:3}" <"$work/$2" | cat >/dev/null
+  awk '{ print $1 + $2 }' "$work/time" >>"$work/$1.russian"
+}
+cat "$work/russian" >/dev/null
+for run in $(seq "$runs"); do
+  russian program russian "$program" -e -a ru
+  russian cat russian cat
+  ((run > 3)) || russian sed russian-64M env LC_ALL=C.UTF-8 sed "y/$letters/$shifted/"
+done
+# The output must be sed's.
+cmp <("$program" -e -a ru <"$work/small-russian") \
+    <(LC_ALL=C.UTF-8 sed "y/$letters/$shifted/" <"$work/small-russian")
+
 peak() { /usr/bin/time -f '%M' -o "$work/rss" "$program" -e <"$1" >/dev/null; cat "$work/rss"; }
 
 printf 'processor: %s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
@@ -90,5 +114,9 @@ for sink in null pipe; do
 done
 awk -v o="$(median <"$work/output")" -v r="$(median <"$work/redirected")" 'BEGIN {
   printf "\n-o FILE on tmpfs: %.3f s, against a redirection: %.3f s, %.2f times\n", o, r, o / r }'
+awk -v p="$(median <"$work/program.russian")" -v c="$(median <"$work/cat.russian")" \
+    -v s="$(median <"$work/sed.russian")" 'BEGIN {
+  printf "\n-e -a ru, 1 GiB of Russian in a pipe: %.3f s, cat %.3f s, sed y %.1f s (64 MiB: %.3f s);", p, c, 16 * s, s
+  printf " program / cat %.2f, sed / program %.1f\n", p / c, 16 * s / p }'
 printf '\npeak resident memory, KiB: 1 MiB %s; 1 GiB %s; 1 GiB without a line feed %s\n' \
   "$(peak "$work/small")" "$(peak "$work/text")" "$(peak "$work/one-line")"

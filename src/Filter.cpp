@@ -39,7 +39,7 @@ bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& 
   std::vector<char> buffer(kPage + blockSize + kPage + room);
   char* const input =
       buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
-  char* const output = input + (blockSize + kPage - 1) / kPage * kPage;
+  char* const output = input + (blockSize + kPage - 1) / kPage * kPage + kPage / 2;
   for (;;) {
     const std::size_t got = read(input, blockSize);
     char* const end = got == 0 ? rotation.Finish(output) : rotation.Rotate(input, got, output);

@@ -43,8 +43,10 @@ struct LanguageModel {
 
   // Returns the cost of `c` after `a` and `b`.
   [[nodiscard]] std::int32_t Cost(int a, int b, int c) const {
-    const int symbols = letters + 1;
-    const auto index = static_cast<std::size_t>((a * symbols + b) * symbols + c);
+    const auto symbols = static_cast<std::size_t>(letters) + 1;
+    const std::size_t index =
+        (static_cast<std::size_t>(a) * symbols + static_cast<std::size_t>(b)) * symbols +
+        static_cast<std::size_t>(c);
     const int level = (codes[index / 2] >> (index % 2 * 4)) & 0xF;
     return levels[static_cast<std::size_t>(level)];
   }

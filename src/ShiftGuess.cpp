@@ -193,8 +193,9 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
 ShiftGuesser::Ranking ShiftGuesser::Rank() const { return RankTogether({this}); }
 
 ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guessers) {
-  std::vector<ShiftGuesser::Costs> scores;
-  for (const ShiftGuesser* guesser : guessers) scores.push_back(guesser->Score());
+  std::vector<ShiftGuesser::Costs> scores(guessers.size());
+  std::transform(guessers.begin(), guessers.end(), scores.begin(),
+                 [](const ShiftGuesser* guesser) { return guesser->Score(); });
   const bool lettersOnly = scores.front().lettersOnly;
   const std::int64_t margin = lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps;
 

@@ -211,8 +211,10 @@ TEST(Alphabet, RoundTripsAnyBytesHoweverTheInputIsCut) {
   std::string text = broken + "Zebra-123 xyz " + custom;
   for (const PresetLetters& preset : kPresets) text += std::string(preset.lower) + preset.upper;
   text += broken + "\xE2\x82";
-  std::vector<std::string> names = {custom};
-  for (const AlphabetModel& preset : kAlphabetModels) names.emplace_back(preset.name);
+  std::vector<std::string> names(kAlphabetModels.size());
+  std::transform(kAlphabetModels.begin(), kAlphabetModels.end(), names.begin(),
+                 [](const AlphabetModel& preset) { return preset.name; });
+  names.push_back(custom);
   for (const std::string& name : names) {
     std::string error;
     const Alphabet alphabet = MakeAlphabet(name, error);
