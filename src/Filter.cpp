@@ -38,7 +38,7 @@ bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& 
   constexpr std::size_t kPage = 4096;
   const std::size_t room =
       AlphabetRotation::kMostGrowth * (blockSize + AlphabetRotation::kMostHeld);
-  std::vector<char> buffer(kPage + blockSize + kPage + room);
+  std::vector<char> buffer(3 * kPage + blockSize + room);
   char* const input =
       buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
   char* const output = input + (blockSize + kPage - 1) / kPage * kPage + kPage / 2;
