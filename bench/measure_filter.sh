@@ -10,11 +10,11 @@
 # ratios of the program's to tr's and to cat's. Then -o FILE against a redirection to FILE, both
 # on tmpfs (/dev/shm), where fsync costs nothing, and with FILE removed before each run, so that
 # neither pays for freeing the last run's output. Peak resident memory is measured for 1 MiB and
-# 1 GiB of text, and for 1 GiB without a line feed. Last, -e -a ru on 1 GiB of Russian text in a
-# pipe, against cat and against sed's y command in a UTF-8 locale (GNU tr maps bytes, not
-# characters); sed, at some 100 s a GiB, runs on the first 64 MiB, three times, and its time is
-# scaled to the GiB. Needs bash, coreutils, sed, awk and GNU time (/usr/bin/time); the files take
-# 3 GiB in $TMPDIR, and 1 GiB more in /dev/shm.
+# 1 GiB of text, and for 1 GiB without a line feed. Last, -e -a ru on 1 GiB of Russian text (the
+# Russian fortunes, over and over) in a pipe, against cat and against sed's y command in a UTF-8
+# locale (GNU tr maps bytes, not characters); sed, at some 100 s a GiB, runs on the first 64 MiB,
+# three times, and its time is scaled to the GiB. Needs bash, coreutils, sed, awk, GNU time
+# (/usr/bin/time) and fortunes-ru; the files take 3 GiB in $TMPDIR, and 1 GiB more in /dev/shm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +25,10 @@ if [[ ! -x $program ]]; then
   exit 1
 fi
 [[ -x /usr/bin/time ]] || { echo "missing /usr/bin/time (Debian package time)" >&2; exit 1; }
+# Russian prose, as it comes, not one sentence over and over, whose pattern a processor learns.
+mapfile -t russian_fortunes < <(find /usr/share/games/fortunes/ru -type f ! -name '*.dat' | sort)
+((${#russian_fortunes[@]} > 0)) ||
+  { echo "missing /usr/share/games/fortunes/ru (Debian package fortunes-ru)" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,8 +38,7 @@ trap 'rm -rf "$work"' EXIT
    head -c $((1 << 30)) >"$work/text"
  tr -d '\n' <"$work/text" >"$work/one-line"
  head -c $((1 << 20)) "$work/text" >"$work/small"
- yes 'Съешь же ещё этих мягких французских булок, да выпей чаю. ЭХ, ЖИЗНЬ! 0123456789' |
-   head -c $((1 << 30)) >"$work/russian"
+ for _ in $(seq 300); do cat "${russian_fortunes[@]}"; done | head -c $((1 << 30)) >"$work/russian"
  head -c $((1 << 26)) "$work/russian" >"$work/russian-64M"
  head -n 1000 "$work/russian" >"$work/small-russian")
 cat "$work/text" >/dev/null

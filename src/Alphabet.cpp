@@ -45,8 +45,9 @@ Alphabet::Alphabet(std::string called, std::vector<char32_t> letters)
   const std::set<char32_t> all(lower.begin(), lower.end());
   std::set<char32_t> capitals;
   for (const char32_t letter : lower) {
+    // A letter without a capital maps to itself, which is among the letters.
     const char32_t capital = SimpleUppercase(letter);
-    if (capital == letter || all.count(capital) > 0 || !capitals.insert(capital).second) {
+    if (all.count(capital) > 0 || !capitals.insert(capital).second) {
       upper.clear();
       break;
     }

@@ -884,6 +884,11 @@ const std::vector<Case> kCases = {
          "Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n",
          "Θα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n")
         .Args({"-d", "--guess"}),
+    // Letters beyond ASCII shown as they are, not as M- escapes.
+    Case("Greek listed", "Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n",
+         "5\t99.9%\tΘα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n19\t0.0%\t")
+        .Args({"--list"})
+        .Start(),
     Case("Cyrillic letters that no shift makes a language",
          "Щгйъщ жрнх юм кюпъцжю йшлвфжф, хьу юэщнс хю жэйжшжшв.\n", "", 1)
         .Args({"--guess"})
@@ -944,10 +949,14 @@ TEST_P(Transcript, MatchesByteForByte) {
                 c.outputLimit > 0 ? whole.substr(0, c.outputLimit) : whole);
     }
   }
-  // A long text, such as --help's or --list's, fits an 80-column terminal, tabs expanded.
+  // A long text, such as --help's or --list's, fits an 80-column terminal, tabs expanded, a
+  // column a character: UTF-8's continuation bytes take none.
   std::size_t column = 0;
   for (const char byte : c.startOnly || c.withinOnly ? run.out : "") {
-    column = byte == '\n' ? 0 : byte == '\t' ? (column / 8 + 1) * 8 : column + 1;
+    const bool continuation = (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+    column = byte == '\n'   ? 0
+             : byte == '\t' ? (column / 8 + 1) * 8
+                            : column + (continuation ? 0 : 1);
     ASSERT_LE(column, 80U) << run.out;
   }
 }
