@@ -67,11 +67,20 @@ std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) 
 }  // namespace
 
 Sample::FirstLine::FirstLine(Alphabet letters)
-    : alphabet(std::move(letters)), most(alphabet.Latin() ? kBytes : 4 * kBytes) {}
+    : alphabet(std::move(letters)), most(alphabet.Latin() ? kBytes : 4 * kBytes) {
+  for (std::size_t c = 0; c < asciiLetter.size(); ++c) {
+    asciiLetter[c] = alphabet.Index(static_cast<char32_t>(c)) >= 0;
+  }
+}
 
 bool Sample::FirstLine::HasLetter() const {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
   for (std::size_t i = 0; i < line.size();) {
+    // Every line of a long text may be looked at: ASCII is looked up, not decoded.
+    if (bytes[i] < 0x80) {
+      if (asciiLetter[bytes[i++]]) return true;
+      continue;
+    }
     char32_t c = 0;
     const int length = DecodeUtf8(bytes + i, line.size() - i, c);
     if (length > 0 && alphabet.Index(c) >= 0) return true;

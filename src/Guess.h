@@ -1,6 +1,7 @@
 #ifndef SIMPLE_ENCRYPTION_GUESS_H
 #define SIMPLE_ENCRYPTION_GUESS_H
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -29,6 +30,7 @@ struct Sample {
     [[nodiscard]] bool HasLetter() const;
 
     Alphabet alphabet;
+    std::array<bool, 0x80> asciiLetter{};  // which ASCII characters are its letters
     std::size_t most;
     std::string line;
     bool done = false;

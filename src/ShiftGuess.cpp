@@ -128,7 +128,11 @@ std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
 }  // namespace
 
 ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
-    : limits(bounds), alphabet(inAlphabet), reading(Preset(inAlphabet)) {}
+    : limits(bounds), alphabet(inAlphabet), reading(Preset(inAlphabet)), latin(reading.Latin()) {
+  for (std::size_t c = 0; c < ascii.size(); ++c) {
+    ascii[c] = static_cast<std::int8_t>(reading.Index(static_cast<char32_t>(c)));
+  }
+}
 
 void ShiftGuesser::Take(int place) {
   // A run of non-letters is one word gap, however long, and the text starts as after one.
@@ -145,9 +149,15 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     if (Full()) return i;
     const auto byte = static_cast<unsigned char>(data[i]);
-    if (reading.Latin()) {
+    if (latin) {
       const unsigned char index = SimpleEncryption::LetterIndex(byte);
       Take(index < 26 ? index : -1);
+      if (letters > 0) ++span;
+      continue;
+    }
+    // ASCII, most of what most texts hold, needs no decoding.
+    if (held.empty() && byte < 0x80) {
+      Take(ascii[byte]);
       if (letters > 0) ++span;
       continue;
     }

@@ -82,6 +82,8 @@ class ShiftGuesser {
   Bounds limits;
   std::size_t alphabet;
   ::Alphabet reading;  // the alphabet's letters, to place them
+  bool latin;          // whether it is the ASCII letters, placed as SimpleEncryption does
+  std::array<std::int8_t, 0x80> ascii{};  // each ASCII character's place, or -1
   // The text as symbols: each letter's place, and the alphabet's size for each run of others.
   std::vector<std::uint8_t> symbols;
   std::size_t letters = 0;
