@@ -120,11 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AlphabetRotation split(alphabet, shift);
   Check(RotateStream(split, SplitReader(stream, seed), AppendTo(rotated), kBlock),
         "a rotation whose writes succeed succeeds");
-  std::vector<char> once(AlphabetRotation::kMostGrowth * (stream.size() + 3));
   AlphabetRotation atOnce(alphabet, shift);
-  char* const onceEnd = atOnce.Finish(atOnce.Rotate(stream.data(), stream.size(), once.data()));
-  Check(rotated == std::string(once.data(), onceEnd),
-        "the rotated stream is the whole stream rotated at once");
+  std::string once = atOnce.Rotate(stream);
+  once += atOnce.Finish();
+  Check(rotated == once, "the rotated stream is the whole stream rotated at once");
   std::string back;
   AlphabetRotation backwards(alphabet, shift, false);
   Check(RotateStream(backwards, SplitReader(rotated, ~seed), AppendTo(back), kBlock) &&

@@ -259,3 +259,15 @@ char* AlphabetRotation::Finish(char* out) {
   heldSize = 0;
   return out;
 }
+
+std::string AlphabetRotation::Rotate(const std::string& text) {
+  std::string out(kMostGrowth * (text.size() + kMostHeld), '\0');
+  out.resize(static_cast<std::size_t>(Rotate(text.data(), text.size(), out.data()) - out.data()));
+  return out;
+}
+
+std::string AlphabetRotation::Finish() {
+  std::string out(kMostHeld, '\0');
+  out.resize(static_cast<std::size_t>(Finish(out.data()) - out.data()));
+  return out;
+}

@@ -78,6 +78,9 @@ class AlphabetRotation {
   char* Rotate(const char* data, std::size_t size, char* out);
   // Writes what was held back, as it is, since nothing follows to complete it.
   char* Finish(char* out);
+  // The same two for text in a string.
+  std::string Rotate(const std::string& text);
+  std::string Finish();
 
  private:
   // Writes what `c` becomes at `out`, and returns the end of it; may write four bytes.

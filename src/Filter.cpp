@@ -7,14 +7,23 @@
 #include "Alphabet.h"
 #include "SimpleEncryption.h"
 
+namespace {
+
+constexpr std::size_t kPage = 4096;
+
+// The first page boundary in `buffer`, which must be a page longer than what it is to hold.
+// Each block is read to a page boundary, because the kernel copies file pages several times
+// more slowly to 16 bytes past one, where malloc puts a buffer of this size.
+char* PageIn(std::vector<char>& buffer) {
+  return buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
+}
+
+}  // namespace
+
 bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
                   const Writer& write, std::size_t blockSize) {
-  // Each block is read to a page boundary, because the kernel copies file pages several times
-  // more slowly to 16 bytes past one, where malloc puts a buffer of this size.
-  constexpr std::size_t kPage = 4096;
   std::vector<char> buffer(kPage + blockSize);
-  char* const block =
-      buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
+  char* const block = PageIn(buffer);
   for (;;) {
     const std::size_t got = read(block, blockSize);
     if (got == 0) return true;
@@ -32,15 +41,13 @@ bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& re
 bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& write,
                   std::size_t blockSize) {
   // Rotated into a buffer of its own, since a letter may take more bytes than it did. The input
-  // starts at a page boundary, for the kernel's copies, as above; the output half a page past
-  // one, since the processor takes a store at the same offset in its page as a load a little
-  // later for one that may hit it, and waits: Russian text took a fifth longer so.
-  constexpr std::size_t kPage = 4096;
+  // starts at a page boundary, for the kernel's copies; the output half a page past one, since
+  // the processor takes a store at the same offset in its page as a load a little later for one
+  // that may hit it, and waits: Russian text took a fifth longer so.
   const std::size_t room =
       AlphabetRotation::kMostGrowth * (blockSize + AlphabetRotation::kMostHeld);
   std::vector<char> buffer(3 * kPage + blockSize + room);
-  char* const input =
-      buffer.data() + (kPage - reinterpret_cast<std::uintptr_t>(buffer.data()) % kPage) % kPage;
+  char* const input = PageIn(buffer);
   char* const output = input + (blockSize + kPage - 1) / kPage * kPage + kPage / 2;
   for (;;) {
     const std::size_t got = read(input, blockSize);

@@ -32,7 +32,8 @@ std::string Preview(const std::string& line, bool utf8) {
     char32_t c = 0;
     const int length = utf8 ? DecodeUtf8(bytes + i, line.size() - i, c) : 0;
     std::string glyph;
-    if (length > 1 && c >= 0xA0) {
+    const bool asItIs = length > 1 && c >= 0xA0;
+    if (asItIs) {
       glyph = line.substr(i, static_cast<std::size_t>(length));
       i += static_cast<std::size_t>(length);
     } else {
@@ -45,7 +46,7 @@ std::string Preview(const std::string& line, bool utf8) {
         glyph += static_cast<char>(byte);
       }
     }
-    const std::size_t width = length > 1 && c >= 0xA0 ? 1 : glyph.size();
+    const std::size_t width = asItIs ? 1 : glyph.size();
     if (columns + width > kColumns) break;
     shown += glyph;
     columns += width;
@@ -57,11 +58,9 @@ std::string Preview(const std::string& line, bool utf8) {
 std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) {
   if (alphabet == 0) return SimpleEncryption(shift).DecryptString(line);
   AlphabetRotation rotation(Preset(alphabet), shift, false);
-  std::vector<char> out(AlphabetRotation::kMostGrowth *
-                        (line.size() + AlphabetRotation::kMostHeld));
-  char* end = rotation.Rotate(line.data(), line.size(), out.data());
-  end = rotation.Finish(end);
-  return {out.data(), end};
+  // In two statements: the operands of + may be worked out in either order.
+  std::string decrypted = rotation.Rotate(line);
+  return decrypted + rotation.Finish();
 }
 
 }  // namespace
@@ -188,11 +187,8 @@ bool DecryptRest(int shift, std::size_t alphabet, Sample& sample, const Reader& 
            RotateStream(cipher, false, read, write, blockSize);
   }
   AlphabetRotation rotation(Preset(alphabet), shift, false);
-  std::vector<char> out(AlphabetRotation::kMostGrowth *
-                        (sample.held.size() + AlphabetRotation::kMostHeld));
-  const char* const end = rotation.Rotate(sample.held.data(), sample.held.size(), out.data());
-  return write(out.data(), static_cast<std::size_t>(end - out.data())) &&
-         RotateStream(rotation, read, write, blockSize);
+  const std::string start = rotation.Rotate(sample.held);
+  return write(start.data(), start.size()) && RotateStream(rotation, read, write, blockSize);
 }
 
 std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& alphabets) {

@@ -216,7 +216,6 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guess
   std::size_t letters = 0;
   for (std::size_t g = 0; g < scores.size(); ++g) {
     const ShiftGuesser::Costs& scored = scores[g];
-    if (scored.languages.empty()) continue;
     const std::int64_t best = *std::min_element(scored.languages.begin(), scored.languages.end());
     least = std::min(least, best - scored.noLanguage);
     refused = refused && best - scored.noLanguage > margin;
@@ -232,10 +231,10 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guess
   double total = kNoLanguagePrior * std::exp(-scale * static_cast<double>(-least));
   ranking.noLanguage = total;
   std::vector<std::vector<double>> byShift;
-  for (const ShiftGuesser::Costs& scored : scores) {
-    const auto size = static_cast<std::size_t>(
-        kLanguageModels[scored.models.empty() ? 0 : scored.models.front()].letters);
-    byShift.emplace_back(scored.models.empty() ? 0 : size);
+  for (std::size_t g = 0; g < scores.size(); ++g) {
+    const ShiftGuesser::Costs& scored = scores[g];
+    const auto size = static_cast<std::size_t>(kAlphabetModels[guessers[g]->Alphabet()].size);
+    byShift.emplace_back(size);
     for (std::size_t i = 0; i < scored.languages.size(); ++i) {
       const double weight =
           (1 - kNoLanguagePrior) * kLanguageModels[scored.models[i / size]].prior /

@@ -168,13 +168,10 @@ std::vector<std::string> Characters(const std::string& text) {
 std::string Rotated(const Alphabet& alphabet, int shift, bool forward, const std::string& text,
                     std::size_t piece) {
   AlphabetRotation rotation(alphabet, shift, forward);
-  std::vector<char> out(AlphabetRotation::kMostGrowth * (text.size() + 4));
-  char* end = out.data();
-  for (std::size_t at = 0; at < text.size(); at += piece) {
-    end = rotation.Rotate(text.data() + at, std::min(piece, text.size() - at), end);
-  }
-  end = rotation.Finish(end);
-  return {out.data(), end};
+  std::string out;
+  for (std::size_t at = 0; at < text.size(); at += piece)
+    out += rotation.Rotate(text.substr(at, piece));
+  return out + rotation.Finish();
 }
 
 TEST(Alphabet, EveryPresetMovesEachLetterWithinItsCaseForEveryShift) {

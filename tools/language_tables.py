@@ -343,6 +343,10 @@ def main():
         print(" ".join(SOURCES))
         return
     header = open(os.path.join(HERE, "..", "src", "LanguageModels.h"), encoding="utf-8").read()
+    # The guess needs a language in every alphabet it reads a text in.
+    for alphabet, _ in ALPHABETS:
+        if not any(a == alphabet for _, _, _, a in LANGUAGES):
+            sys.exit("no language in the alphabet %s" % alphabet)
     for name, number in (("kLanguages", len(LANGUAGES)), ("kAlphabets", len(ALPHABETS))):
         if "%s = %d;" % (name, number) not in header:
             sys.exit("set %s to %d in src/LanguageModels.h" % (name, number))
