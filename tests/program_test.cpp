@@ -853,6 +853,10 @@ const std::vector<Case> kCases = {
     // Groups of one length are letters without gaps, whether the last is full or not.
     Case("groups of five, the last one full", "WKHTX LFNEU RZQIR AMXPS\n", "3\n").Args({"--guess"}),
     Case("groups of five, the last one short", "WKHTX LFNEU RZQIR AMXP\n", "3\n").Args({"--guess"}),
+    // Its letters taken, the guess reads no more, so that it answers an input that goes on.
+    Case("a guess from an input that goes on", Repeat("Wkh hqhpb dwwdfnv dw gdzq\n", 250), "3\n", 0,
+         kInputNeverEnds)
+        .Args({"--guess"}),
     // What is read while no letter has come is bounded, or this would never end.
     Case("an endless input without letters", "", "", 1, "/dev/zero")
         .Args({"--guess"})
