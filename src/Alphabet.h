@@ -96,6 +96,14 @@ class AlphabetRotation {
   // without decoding a character further than its bytes' bits.
   std::vector<Code> low;
   std::vector<std::pair<char32_t, char32_t>> high;  // the letters from U+0800 on, sorted
+  // How the two bytes of a character change, by exclusive or.
+  struct Change {
+    unsigned char first;
+    unsigned char second;
+  };
+  // Where every letter is two bytes, the change of every two bytes that may be a character; else
+  // empty.
+  std::vector<Change> inPlace;
   std::array<unsigned char, kMostHeld> held{};
   std::size_t heldSize = 0;
 };
