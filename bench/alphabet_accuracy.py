@@ -8,11 +8,11 @@ note is wrong, and how well --list's probabilities are calibrated.
 Held-out text, never counted into the tables (tools/language_tables.py): Russian, Ukrainian and
 Greek from Debian's manpages-ru, -uk and -el, guessed without -a, so that the guess must find the
 alphabet too; Spanish in its 27 letters from manpages-es, with -a es. Pieces are cut where a
-common word of the language is among them (COMMON). The pages of the programs
-whose message catalogues were counted in that language are left out, and so are paragraphs left in
-English, by the rule the generator uses. manpages-el has too few
-pages left for Greek, which is taken from the message catalogues, help texts mostly, of the
-packages in HELD_OUT, which were never counted. Caesar ciphertexts get a
+common word of the language is among them (COMMON) and letters make 85% or more of what is not
+white space (is_prose). The pages of the programs whose message catalogues were counted in that
+language are left out, and so are paragraphs left in English, by the rule the generator uses.
+manpages-el has too few pages left for Greek, which is taken from the message catalogues, help
+texts mostly, of the packages in HELD_OUT, which were never counted. Caesar ciphertexts get a
 random shift, as prose, as capitals without gaps and in groups of five; text of no language is
 made in each alphabet: random letters in words of random length, Vigenere ciphertexts with keys
 of 3 to 10 letters, and the language with its letters shuffled, in the same three ways. The seed
@@ -99,6 +99,14 @@ class Letters:
         return letters[(i + k) % len(letters)]
 
 
+def is_prose(piece):
+    """Whether letters make at least 85% of what is not white space in `piece`, as in
+    bench/guess_accuracy.sh: code, shell sessions and tables are no language's prose."""
+    letters = sum(c.isalpha() for c in piece)
+    others = sum(not c.isalpha() and not c.isspace() for c in piece)
+    return letters >= 0.85 * (letters + others)
+
+
 def cut(text, letters, n, rng, common):
     """n letters from a random word start, with what lies between them, that hold a word of
     `common`, where the alphabet holds most of the letters: a piece with more ASCII letters
@@ -115,7 +123,7 @@ def cut(text, letters, n, rng, common):
                     piece = text[start:end + 1]
                     words = set("".join(c if c.isalpha() else " " for c in piece).lower().split())
                     if (sum(c.isascii() and c.isalpha() and c not in letters.place
-                            for c in piece) < n and words & common):
+                            for c in piece) < n and words & common and is_prose(piece)):
                         return piece
                     break
         # too near the end, or mostly ASCII: another start

@@ -5,7 +5,9 @@
 #
 #   cmake --workflow --preset release && bench/guess_accuracy.sh [program] [samples]
 #
-# Cuts `samples` pieces (default 1000) of each kind from random word starts in held-out text:
+# Cuts `samples` pieces (default 2000) of each kind from random word starts in held-out text,
+# where letters make 85% or more of what is not white space, so that code, shell sessions and
+# tables, which are no language, are left out:
 # English from the manual pages of bash and of Perl (perl-doc), and German, French, Spanish,
 # Italian, Dutch and Portuguese from Debian's manpages-de, -fr, -es, -it, -nl and -pt (a language
 # whose pages are missing is left out). No manual page and no Perl documentation was counted into the tables or used to fit the
@@ -65,14 +67,28 @@ generate() {
       if ((i = index(ABC, c)) > 0) return substr(ABC, (i - 1 + k) % 26 + 1, 1)
       return c
     }
-    # n letters from a random word start, with what lies between them; for "word", one word of
-    # six letters or more.
-    function piece(    w, first, last) {
+    # Whether s is prose: letters make at least 85% of what is not white space, a character
+    # beyond ASCII counted as a letter (accented ones, mostly, in these pages). Code, shell
+    # sessions, file listings and tables of numbers, which manual pages hold, are none of the
+    # languages, and no answer is right for them.
+    function is_prose(s,    i, c, letters, others) {
+      for (i = 1; i <= length(s); i++) {
+        c = substr(s, i, 1)
+        if (index(abc ABC, c) > 0 || c >= "\300") letters++
+        else if (c !~ /[ \t\n]/ && c < "\200") others++
+      }
+      return letters >= 0.85 * (letters + others)
+    }
+    # n letters of prose from a random word start, with what lies between them; for "word", one
+    # word of six letters or more.
+    function piece(    w, first, last, s) {
       for (;;) {
         w = int(rand() * words) + 1
         first = at[starts[w]]
         if (kind != "en-word") {
-          if (starts[w] + n - 1 <= count) return substr(text, first, at[starts[w] + n - 1] - first + 1)
+          if (starts[w] + n - 1 > count) continue
+          s = substr(text, first, at[starts[w] + n - 1] - first + 1)
+          if (is_prose(s)) return s
           continue
         }
         for (last = first; index(abc ABC, substr(text, last + 1, 1)) > 0; last++) {}
