@@ -179,5 +179,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out == (letters ? SimpleEncryption(whole.Rank().shifts[0]).DecryptString(stream) : stream),
         "the decrypted stream is the whole stream decrypted at once");
   }
+
+  // The same in every alphabet the guess reads a text in, where a letter the reads split may
+  // come before any other.
+  std::string guessed;
+  const Reader again = SplitReader(stream, seed >> 1);
+  const Writer keep = AppendTo(guessed);
+  Sample anywhere(kBounds, GuessedAlphabets());
+  Check(ReadSample(again, anywhere, &keep, kBlock), "a sample passed on is read");
+  if (anywhere.Letters() == 0) {
+    guessed += anywhere.held;
+    Check(guessed == stream, "a stream without letters is passed on whole");
+    return 0;
+  }
+  const ShiftGuesser::Ranking ranking = anywhere.Rank();
+  Check(DecryptRest(ranking.shifts[0], ranking.alphabet, anywhere, again, keep, kBlock),
+        "a decryption whose writes succeed succeeds");
+  AlphabetRotation decryption(Preset(ranking.alphabet), ranking.shifts[0], false);
+  std::string expected = decryption.Rotate(stream);
+  expected += decryption.Finish();
+  Check(guessed == expected, "the decrypted stream is the whole stream decrypted at once");
   return 0;
 }

@@ -142,6 +142,17 @@ int DecodeUtf8(const unsigned char* data, std::size_t available, char32_t& c) {
   return length;
 }
 
+std::size_t CutShortTail(const char* data, std::size_t size) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(data);
+  for (std::size_t back = 1; back <= AlphabetRotation::kMostHeld && back <= size; ++back) {
+    const std::size_t at = size - back;
+    if ((bytes[at] & 0xC0U) == 0x80U) continue;
+    char32_t c = 0;
+    return DecodeUtf8(bytes + at, back, c) == kCutShort ? back : 0;
+  }
+  return 0;
+}
+
 AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool forward) {
   std::vector<char32_t> moved(0x800);
   for (std::size_t i = 0; i < moved.size(); ++i) moved[i] = static_cast<char32_t>(i);

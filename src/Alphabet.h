@@ -59,6 +59,10 @@ char32_t SimpleUppercase(char32_t c);
 inline constexpr int kCutShort = -1;
 int DecodeUtf8(const unsigned char* data, std::size_t available, char32_t& c);
 
+// Returns how many of the last bytes of the `size` at `data` begin a UTF-8 character that they
+// cut short, 0 to 3: what must wait for the next block before the character can be moved.
+std::size_t CutShortTail(const char* data, std::size_t size);
+
 // Moves the letters of an alphabet in UTF-8 text that comes in blocks, a character split between
 // two blocks included. Bytes that are not UTF-8 pass through as they are, so that the shift back
 // gives every byte again.

@@ -167,9 +167,13 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::s
     held.resize(start + got);
     if (got == 0) break;
     sample.Add(&held[start], got);
-    if (passOn == nullptr || sample.Letters() == 0) {
-      if (passOn != nullptr && !(*passOn)(held.data(), held.size())) return false;
+    if (passOn == nullptr) {
       held.clear();
+    } else if (sample.Letters() == 0) {
+      // A character cut short at the end may yet be a letter: it waits to be decrypted whole.
+      const std::size_t passed = held.size() - CutShortTail(held.data(), held.size());
+      if (passed > 0 && !(*passOn)(held.data(), passed)) return false;
+      held.erase(0, passed);
     }
     if (sample.Full()) break;
     if (sample.Letters() == 0) beforeALetter += got;
@@ -253,8 +257,11 @@ Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& w
   if (message.readFailed()) return Outcome::kFailed;
   const std::string about = message.several ? message.name + ": " : "";
   if (sample.Letters() == 0) {
-    // Written already: without letters it reads the same under every shift.
-    if (decrypting) return Outcome::kDone;
+    // Written already, but for a character the input cut short: without letters it reads the
+    // same under every shift.
+    if (decrypting) {
+      return write(sample.held.data(), sample.held.size()) ? Outcome::kDone : Outcome::kWriteFailed;
+    }
     Report(about + "no letters to guess the shift from");
     return Outcome::kFailed;
   }

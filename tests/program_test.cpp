@@ -221,6 +221,10 @@ struct Case {
   bool notRoot = false;
 };
 
+// A Russian sentence, and shifted by 7 in Russian's 33 letters.
+const std::string kRussianPlain = "Съешь же ещё этих мягких французских булок, да выпей чаю.\n";
+const std::string kRussianCipher = "Шбляг нл лам дщпь уёйспь ычжфэъошспь зътхс, кж ивцлр юже.\n";
+
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
 // "@abs" too, by its absolute path. "@new" is left for the program to make.
 const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
@@ -880,10 +884,26 @@ const std::vector<Case> kCases = {
     Case("a letter split between two blocks", std::string(131071, '-') + "яЯ\n",
          std::string(131071, '-') + "аА\n")
         .Args({"-e", "-a", "ru", "-s", "1"}),
+    // The guess's first letter split between two reads, with nothing but its lead byte before:
+    // from a file whose first block ends inside it, replaced in place, and from a pipe read a
+    // few hundred bytes at a time.
+    Case("a first letter split between two blocks, decrypted with its guess",
+         std::string(131071, '-') + kRussianCipher, std::string(131071, '-') + kRussianPlain)
+        .Args({"-d", "--guess"}),
+    Case("a first letter split between two blocks, decrypted in place",
+         std::string(131071, '-') + kRussianCipher, "")
+        .Args({"-d", "--guess", "-o", "@in", "@in"})
+        .File(std::string(131071, '-') + kRussianPlain),
+    Case("a first letter split between two reads of a pipe", std::string(299, '-') + kRussianCipher,
+         std::string(299, '-') + kRussianPlain, 0, kInputPipe)
+        .Args({"-d", "--guess"})
+        .Fault("eintr"),
+    // Far past the guess's sample and the first block, every letter decrypted.
+    Case("a long Russian text decrypted with its guess", Repeat(kRussianCipher, 3000),
+         Repeat(kRussianPlain, 3000))
+        .Args({"-d", "--guess"}),
     // Without -a, the guess finds the alphabet too, and names it for -d -s.
-    Case("a Russian sentence guessed",
-         "Шбляг нл лам дщпь уёйспь ычжфэъошспь зътхс, кж ивцлр юже.\n", "7 ru\n")
-        .Args({"--guess"}),
+    Case("a Russian sentence guessed", kRussianCipher, "7 ru\n").Args({"--guess"}),
     Case("a Greek sentence decrypted with its guess",
          "Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n",
          "Θα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n")
