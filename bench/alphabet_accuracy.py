@@ -5,14 +5,15 @@ note is wrong, and how well --list's probabilities are calibrated.
 
     bench/alphabet_accuracy.py [program] [samples]      # run by bench/guess_accuracy.sh
 
-Held-out text, never counted into the tables (tools/language_tables.py): Russian, Ukrainian and
-Greek from Debian's manpages-ru, -uk and -el, guessed without -a, so that the guess must find the
-alphabet too; Spanish in its 27 letters from manpages-es, with -a es. Pieces are cut where a
-common word of the language is among them (COMMON) and letters make 85% or more of what is not
+Held-out text, never counted into the tables (tools/language_tables.py), as data/registry.toml
+names it for each language beyond the first alphabet: Russian, Ukrainian and Greek from Debian's
+manpages-ru, -uk and -el, guessed without -a, so that the guess must find the alphabet too;
+Spanish in its 27 letters from manpages-es, with -a es. Pieces are cut where a common word of
+the language is among them (its `common` words) and letters make 85% or more of what is not
 white space (is_prose). The pages of the programs whose message catalogues were counted in that
 language are left out, and so are paragraphs left in English, by the rule the generator uses.
 manpages-el has too few pages left for Greek, which is taken from the message catalogues, help
-texts mostly, of the packages in HELD_OUT, which were never counted. Caesar ciphertexts get a
+texts mostly, of the registry's `held_out_messages`, which were never counted. Caesar ciphertexts get a
 random shift, as prose, as capitals without gaps and in groups of five; text of no language is
 made in each alphabet: random letters in words of random length, Vigenere ciphertexts with keys
 of 3 to 10 letters, and the language with its letters shuffled, in the same three ways. The seed
@@ -26,22 +27,23 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-import language_tables  # noqa: E402  the alphabets, from the one list
+import language_tables  # noqa: E402  the rule that leaves English paragraphs out
+import registry  # noqa: E402  the alphabets and languages
 
-ALPHABETS = dict(language_tables.ALPHABETS)
+ALPHABETS = {a["name"]: a["letters"] for a in registry.ALPHABETS}
 # Packages whose message catalogues no table was counted from.
-HELD_OUT = ["postgresql-client-15", "shared-mime-info", "man-db", "m4", "libgstreamer1.0-0",
-            "packagekit", "libpq5", "git", "libgtk2.0-common", "libglib2.0-data", "login",
-            "libc-l10n", "gnupg-l10n", "tar", "wget"]
-# The commonest short words of each language, chosen by hand: a piece must hold one to count as
-# the language's prose, rather than a command, a list of references or a name, which manual pages
-# hold many of and which in -a es nothing but Spanish is there to explain.
-COMMON = {"ru": "и в не на что с по для это как или из к от",
-          "uk": "і в не на що з для це як або до від та у",
-          "el": "και το να η του με για σε από την της τα ο οι που",
-          "es": "de la que el en y los del se las por un para con una su al lo es como o"}
-# Language, its alphabet, and the option that the guess is run with.
-LANGUAGES = [("ru", "ru", []), ("uk", "uk", []), ("el", "el", []), ("es", "es", ["-a", "es"])]
+HELD_OUT = registry.HELD_OUT_MESSAGES
+# The commonest short words of each language: a piece must hold one to count as the language's
+# prose, rather than a command, a list of references or a name, which manual pages hold many of
+# and which in -a es nothing but Spanish is there to explain.
+COMMON = {l["code"]: l["held_out"]["common"] for l in registry.LANGUAGES
+          if l["alphabet"] != registry.ALPHABETS[0]["name"]}
+# Language, its alphabet, and the option that the guess is run with: -a for an alphabet of the
+# first alphabet's script, which the guess does not read a text in unless asked.
+FIRST_SCRIPT = registry.ALPHABETS[0]["script"]
+LANGUAGES = [(l["code"], l["alphabet"],
+              ["-a", l["alphabet"]] if registry.BY_NAME[l["alphabet"]]["script"] == FIRST_SCRIPT
+              else []) for l in registry.LANGUAGES if l["alphabet"] != registry.ALPHABETS[0]["name"]]
 LENGTHS = [5, 10, 15, 20, 40, 100]
 PRESENTATIONS = ["prose", "letters", "groups"]
 NOISE = ["random", "vigenere", "shuffled"]
@@ -52,7 +54,7 @@ def counted_pages(language):
     tables were counted from: their translations may share sentences with the catalogues', and
     are left out."""
     pages = set()
-    for package in language_tables.MESSAGES:
+    for package in registry.MESSAGES:
         listed = subprocess.run(["dpkg-query", "-L", package], stdout=subprocess.PIPE,
                                 check=True, text=True).stdout.split("\n")
         if any(p.startswith("/usr/share/locale/%s/" % language) for p in listed):

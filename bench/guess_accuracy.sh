@@ -8,9 +8,9 @@
 # Cuts `samples` pieces (default 2000) of each kind from random word starts in held-out text,
 # where letters make 85% or more of what is not white space, so that code, shell sessions and
 # tables, which are no language, are left out:
-# English from the manual pages of bash and of Perl (perl-doc), and German, French, Spanish,
-# Italian, Dutch and Portuguese from Debian's manpages-de, -fr, -es, -it, -nl and -pt (a language
-# whose pages are missing is left out). No manual page and no Perl documentation was counted into the tables or used to fit the
+# the held-out text that data/registry.toml names for each language of the ASCII letters: English
+# from the manual pages of bash and of Perl (perl-doc), the others from Debian's manpages-LANGUAGE
+# (a language whose pages are missing is left out). No manual page and no Perl documentation was counted into the tables or used to fit the
 # constants (tools/language_tables.py, tools/fit_guess.py). Caesar ciphertexts get a random shift
 # 1..25, as prose, as letters only in capitals, and in groups of five. Text of no language is made
 # from the English: random letters in words of random length, Vigenere ciphertexts with keys of 3
@@ -43,14 +43,18 @@ gather() {
     (($(wc -c <"$out") < 1000000)) || break
   done
 }
-gather "$work/en" /usr/share/man/man1/bash.1.gz /usr/share/man/man1/perl{faq{1..9},intro,syn,func}.1.gz
-languages=(en)
-for language in de fr es it nl pt; do
-  pages=(/usr/share/man/"$language"/man[1-8]/*)
+# Each language of the ASCII letters, with the held-out text that data/registry.toml names for it.
+languages=()
+while read -r language held; do
+  if [[ $held == /* ]]; then
+    read -ra pages <<<"$held"
+  else
+    pages=(/usr/share/man/"$held"/man[1-8]/*)
+  fi
   [[ -e ${pages[0]} ]] || continue
   languages+=("$language")
   gather "$work/$language" "${pages[@]}"
-done
+done < <(python3 tools/registry.py --held-out latin)
 
 # Writes `samples` files of `letters` letters each into $work/KIND-LETTERS/, named by number and
 # true shift (0 for text that is no Caesar cipher). KIND is LANGUAGE-PRESENTATION for Caesar
@@ -209,7 +213,7 @@ done >>"$work/results"
 
 printf 'processor: %s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
 printf 'samples of each kind and length: %d\n' "$samples"
-awk '
+awk -v codes="${languages[*]}" '
   function pct(a, b) { return b ? sprintf("%.1f%%", 100 * a / b) : "" }
   { kind = $1; n = $2; caesar = $3 > 0; right = $3 == $4; k = kind " " n
     total[k]++; ranked[k] += right; refused[k] += $6 == "refused"
@@ -222,9 +226,9 @@ awk '
   END {
     print "\nRight shift, ranked first by --list:\n"
     print "| text | 5 letters | 10 | 15 | 20 | 40 | 100 |\n|---|---:|---:|---:|---:|---:|---:|"
-    split("en de fr es it nl pt", languages, " "); split("prose letters groups", presentations, " ")
+    count = split(codes, languages, " "); split("prose letters groups", presentations, " ")
     split("5 10 15 20 40 100", lengths, " ")
-    for (l = 1; l <= 7; l++) for (p = 1; p <= 3; p++) {
+    for (l = 1; l <= count; l++) for (p = 1; p <= 3; p++) {
       kind = languages[l] "-" presentations[p]; line = ""
       for (i = 1; i <= 6; i++) line = line " | " pct(ranked[kind " " lengths[i]], total[kind " " lengths[i]])
       if (total[kind " 20"]) print "| " kind line " |"
@@ -236,7 +240,7 @@ awk '
       kind = noise[k] "-" presentations[p]; line = ""
       for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
       print "| " kind line " |" }
-    for (l = 1; l <= 7; l++) for (p = 1; p <= 3; p++) {
+    for (l = 1; l <= count; l++) for (p = 1; p <= 3; p++) {
       kind = languages[l] "-" presentations[p]; line = ""
       for (i = 2; i <= 6; i++) line = line " | " pct(refused[kind " " lengths[i]], total[kind " " lengths[i]])
       if (total[kind " 20"]) print "| " kind line " |"

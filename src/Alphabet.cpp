@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "Diagnostics.h"
 #include "LanguageModels.h"
+#include "Unicode.h"
 
 namespace {
 
@@ -33,6 +35,16 @@ char* Encode(char32_t c, char* out) {
   return out;
 }
 
+// Whether `alphabet` is the 52 ASCII letters, in their order.
+bool AsciiLetters(const Alphabet& alphabet) {
+  constexpr std::size_t kLetters = 26;
+  if (alphabet.Lower().size() != kLetters || alphabet.Upper().size() != kLetters) return false;
+  for (std::size_t i = 0; i < kLetters; ++i) {
+    if (alphabet.Lower()[i] != 'a' + i || alphabet.Upper()[i] != 'A' + i) return false;
+  }
+  return true;
+}
+
 std::string Encoded(char32_t c) {
   std::string text(4, '\0');
   text.resize(static_cast<std::size_t>(Encode(c, text.data()) - text.data()));
@@ -41,8 +53,8 @@ std::string Encoded(char32_t c) {
 
 }  // namespace
 
-Alphabet::Alphabet(std::string called, std::vector<char32_t> letters)
-    : name(std::move(called)), lower(std::move(letters)) {
+Alphabet::Alphabet(std::string called, std::vector<char32_t> letters, std::size_t tableRow)
+    : name(std::move(called)), lower(std::move(letters)), row(tableRow) {
   const std::set<char32_t> all(lower.begin(), lower.end());
   std::set<char32_t> capitals;
   for (const char32_t letter : lower) {
@@ -66,42 +78,118 @@ int Alphabet::Index(char32_t c) const {
   return found != places.end() && found->first == c ? found->second : -1;
 }
 
-std::size_t PresetIndex(const std::string& name) {
-  const auto* const found =
-      std::find_if(kAlphabetModels.begin(), kAlphabetModels.end(),
-                   [&name](const AlphabetModel& model) { return name == model.name; });
-  return static_cast<std::size_t>(found - kAlphabetModels.begin());
+bool Alphabet::Ascii() const {
+  return std::all_of(places.begin(), places.end(),
+                     [](const std::pair<char32_t, int>& place) { return place.first < 0x80; });
 }
 
-Alphabet Preset(std::size_t index) {
-  const AlphabetModel& model = kAlphabetModels[index];
-  return {model.name, {model.letters, model.letters + model.size}};
+Alphabet PresetAlphabet(std::size_t row) {
+  const AlphabetModel& model = kAlphabetModels[row];
+  return {model.name, {model.letters, model.letters + model.size}, row};
 }
 
-Alphabet MakeAlphabet(const std::string& name, std::string& error) {
-  const std::size_t preset = PresetIndex(name);
-  if (preset < kAlphabets) return Preset(preset);
-  std::vector<char32_t> letters;
-  const auto* const data = reinterpret_cast<const unsigned char*>(name.data());
-  for (std::size_t i = 0; i < name.size();) {
+namespace {
+
+// The number of single-character edits that turn `a` into `b`.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The preset that `name` most likely meant, or nullptr: the one it names when spaces, case and
+// a region (ru_RU) are left aside; the alphabet of the language it names or begins the name of
+// (de, English, gr); or the one preset a single typing slip away (ua).
+const char* Nearest(const std::string& name) {
+  std::string folded;
+  for (const char c : name) {
+    if (c == '_' || c == '-' || c == '.') break;
+    if (c != ' ' && c != '\t')
+      folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  for (const AlphabetModel& model : kAlphabetModels) {
+    if (folded == model.name) return model.name;
+  }
+  const LanguageModel* named = nullptr;
+  for (const LanguageModel& model : kLanguageModels) {
+    std::string language = model.name;
+    for (char& c : language) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const bool begins = folded.size() >= 2 && language.compare(0, folded.size(), folded) == 0;
+    if ((folded == model.code || begins) && named == nullptr) named = &model;
+  }
+  if (named != nullptr) return kAlphabetModels[named->alphabet].name;
+  const char* near = nullptr;
+  for (const AlphabetModel& model : kAlphabetModels) {
+    if (EditDistance(folded, model.name) != 1) continue;
+    if (near != nullptr) return nullptr;
+    near = model.name;
+  }
+  return near;
+}
+
+}  // namespace
+
+Alphabet FindPreset(const std::string& name, std::string& error) {
+  std::string presets;
+  for (std::size_t row = 0; row < kAlphabetModels.size(); ++row) {
+    if (name == kAlphabetModels[row].name) return PresetAlphabet(row);
+    presets += std::string(row == 0 ? "" : ", ") + kAlphabetModels[row].name;
+  }
+  const char* const nearest = Nearest(name);
+  error = "unknown alphabet " + Quote(name) +
+          (nearest != nullptr ? std::string("; did you mean ") + Quote(nearest) + "?" : "") +
+          "\nThe alphabets are " + presets + "; --letters takes letters of your own.";
+  return {};
+}
+
+Alphabet LettersAlphabet(const std::string& letters, std::string& error) {
+  std::vector<char32_t> found;
+  const auto* const data = reinterpret_cast<const unsigned char*>(letters.data());
+  const std::string invalid = "invalid alphabet " + Quote(letters) + ": ";
+  for (std::size_t i = 0; i < letters.size();) {
     char32_t c = 0;
-    const int length = DecodeUtf8(data + i, name.size() - i, c);
+    const int length = DecodeUtf8(data + i, letters.size() - i, c);
     if (length <= 0) {
-      error = "invalid alphabet " + Quote(name) + ": not UTF-8";
+      error = invalid + "not UTF-8";
       return {};
     }
-    if (std::find(letters.begin(), letters.end(), c) != letters.end()) {
-      error = "invalid alphabet " + Quote(name) + ": " + Quote(Encoded(c)) + " more than once";
+    static constexpr std::array<const char*, 6> kWhat = {"",
+                                                         "white space",
+                                                         "a control character",
+                                                         "a format character",
+                                                         "a combining mark",
+                                                         "a combining mark"};
+    const auto kind = static_cast<std::size_t>(KindOf(c));
+    if (kind != 0) {
+      std::array<char, 16> point{};
+      static_cast<void>(
+          std::snprintf(point.data(), point.size(), "U+%04X", static_cast<unsigned>(c)));
+      // A mark is most often half of a letter typed decomposed, as e and U+0301 for é.
+      error = invalid + point.data() + " is " + kWhat[kind] + ", which cannot stand for a letter" +
+              (kind >= 4 ? "; write the letter it marks precomposed" : "");
       return {};
     }
-    letters.push_back(c);
+    if (std::find(found.begin(), found.end(), c) != found.end()) {
+      error = invalid + Quote(Encoded(c)) + " more than once";
+      return {};
+    }
+    found.push_back(c);
     i += static_cast<std::size_t>(length);
   }
-  if (letters.size() < 2) {
-    error = "invalid alphabet " + Quote(name) + ": fewer than two letters";
+  if (found.size() < 2) {
+    error = invalid + "fewer than two letters";
     return {};
   }
-  return {name, letters};
+  return {letters, found};
 }
 
 int DecodeUtf8(const unsigned char* data, std::size_t available, char32_t& c) {
@@ -154,11 +242,15 @@ std::size_t CutShortTail(const char* data, std::size_t size) {
 }
 
 AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool forward) {
-  std::vector<char32_t> moved(0x800);
-  for (std::size_t i = 0; i < moved.size(); ++i) moved[i] = static_cast<char32_t>(i);
   const int size = alphabet.Size();
   const int forth = (shift % size + size) % size;
   const int places = forward ? forth : (size - forth) % size;
+  if (AsciiLetters(alphabet)) {
+    ascii.emplace(places);
+    return;
+  }
+  std::vector<char32_t> moved(0x800);
+  for (std::size_t i = 0; i < moved.size(); ++i) moved[i] = static_cast<char32_t>(i);
   for (const auto* letters : {&alphabet.Lower(), &alphabet.Upper()}) {
     for (std::size_t i = 0; i < letters->size(); ++i) {
       const char32_t from = (*letters)[i];
@@ -209,6 +301,11 @@ char* AlphabetRotation::Put(char32_t c, char* out) const {
 }
 
 char* AlphabetRotation::Rotate(const char* data, std::size_t size, char* out) {
+  if (ascii) {
+    std::copy_n(data, size, out);
+    ascii->EncryptInPlace(out, size);
+    return out + size;
+  }
   const auto* input = reinterpret_cast<const unsigned char*>(data);
   // A character begun in the last block: completed by the first bytes of this one, or not.
   while (heldSize > 0) {

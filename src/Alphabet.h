@@ -3,11 +3,14 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "LanguageModels.h"
+#include "SimpleEncryption.h"
 
 // The alphabets a shift can move letters within, beyond the 52 ASCII letters of SimpleEncryption,
 // and their text as UTF-8.
@@ -16,18 +19,23 @@
 // capital to the capital of that one, round the end. Every other character stays as it is.
 class Alphabet {
  public:
+  // The row of an alphabet of letters given on the command line, which no table has.
+  static constexpr std::size_t kOwnLetters = SIZE_MAX;
+
   Alphabet() = default;
   // The letters `letters`, with their capitals by Unicode's simple mapping where every letter has
   // one of its own that is not a letter too; otherwise the letters alone, so that a shift and the
   // shift back are always one another's inverse.
-  Alphabet(std::string called, std::vector<char32_t> letters);
+  Alphabet(std::string called, std::vector<char32_t> letters, std::size_t tableRow = kOwnLetters);
 
   [[nodiscard]] const std::string& Name() const { return name; }
   [[nodiscard]] const std::vector<char32_t>& Lower() const { return lower; }
   [[nodiscard]] const std::vector<char32_t>& Upper() const { return upper; }
   [[nodiscard]] int Size() const { return static_cast<int>(lower.size()); }
-  // Whether it is the 52 ASCII letters, which SimpleEncryption moves faster.
-  [[nodiscard]] bool Latin() const { return name == "latin"; }
+  // Its row in kAlphabetModels, or kOwnLetters.
+  [[nodiscard]] std::size_t Row() const { return row; }
+  // Whether every letter is ASCII, so that no byte from 0x80 up is part of one.
+  [[nodiscard]] bool Ascii() const;
   // Returns the place of `c` in the alphabet, in either case, or -1 if it is not a letter of it.
   [[nodiscard]] int Index(char32_t c) const;
 
@@ -36,21 +44,21 @@ class Alphabet {
   std::vector<char32_t> lower;                   // in order
   std::vector<char32_t> upper;                   // their capitals in the same order, or none
   std::vector<std::pair<char32_t, int>> places;  // every letter's place, sorted by letter
+  std::size_t row = kOwnLetters;
 };
 
-// Returns the place of the preset called `name` among the alphabets of LanguageModels.h, which
-// are the presets, or kAlphabets if there is none of that name.
-std::size_t PresetIndex(const std::string& name);
+// Returns the preset in row `row` of kAlphabetModels.
+Alphabet PresetAlphabet(std::size_t row);
 
-// Returns the preset at `index` among the alphabets of LanguageModels.h.
-Alphabet Preset(std::size_t index);
+// Returns the preset called `name`. If there is none, returns an alphabet without letters and
+// says so in `error`, with the presets, and the one most likely meant where one is.
+Alphabet FindPreset(const std::string& name, std::string& error);
 
-// Returns the preset called `name`, or else the alphabet whose lower-case letters `name` gives in
-// UTF-8. On a problem, returns an alphabet without letters and says what is wrong in `error`.
-Alphabet MakeAlphabet(const std::string& name, std::string& error);
-
-// Unicode's simple uppercase mapping: the capital of `c`, one character, or `c` if it has none.
-char32_t SimpleUppercase(char32_t c);
+// Returns the alphabet whose lower-case letters `letters` gives in UTF-8, in order. On a problem,
+// returns an alphabet without letters and says what is wrong in `error`: bytes that are not
+// UTF-8, a letter twice, fewer than two, or a character that cannot stand for a letter (white
+// space, a control or format character, a combining mark).
+Alphabet LettersAlphabet(const std::string& letters, std::string& error);
 
 // Reads the UTF-8 character at `data`, of which `available` bytes are there, into `c`. Returns its
 // length; 0 if the bytes there begin no character, so that the first one is to pass on by itself;
@@ -75,6 +83,12 @@ class AlphabetRotation {
 
   // Moves letters `shift` places forward, or back if not `forward`.
   AlphabetRotation(const Alphabet& alphabet, int shift, bool forward = true);
+
+  // Whether it keeps every byte where it is, as in the 52 ASCII letters, so that RotateInPlace
+  // may be used instead of Rotate, and nothing is ever held back.
+  [[nodiscard]] bool InPlace() const { return ascii.has_value(); }
+  // Moves the letters of the `size` bytes at `data` where they are. Needs InPlace().
+  void RotateInPlace(char* data, std::size_t size) const { ascii->EncryptInPlace(data, size); }
 
   // Writes the `size` bytes at `data` to `out` with their letters moved, and returns the end of
   // what it wrote, at most kMostGrowth * (size + kMostHeld) bytes. A character that the end of
@@ -110,6 +124,9 @@ class AlphabetRotation {
   std::vector<Change> inPlace;
   std::array<unsigned char, kMostHeld> held{};
   std::size_t heldSize = 0;
+  // In the 52 ASCII letters, their own cipher, by far the fastest, which moves them forward by
+  // its shift whichever way this one goes.
+  std::optional<SimpleEncryption> ascii;
 };
 
 #endif  // SIMPLE_ENCRYPTION_ALPHABET_H

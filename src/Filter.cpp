@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "Alphabet.h"
-#include "SimpleEncryption.h"
 
 namespace {
 
@@ -20,27 +19,21 @@ char* PageIn(std::vector<char>& buffer) {
 
 }  // namespace
 
-bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
-                  const Writer& write, std::size_t blockSize) {
-  std::vector<char> buffer(kPage + blockSize);
-  char* const block = PageIn(buffer);
-  for (;;) {
-    const std::size_t got = read(block, blockSize);
-    if (got == 0) return true;
-    // Rotated where it was read: rotating a copy would cost a copy of every block, which on
-    // some processors takes longer than the rotation.
-    if (encrypt) {
-      cipher.EncryptInPlace(block, got);
-    } else {
-      cipher.DecryptInPlace(block, got);
-    }
-    if (!write(block, got)) return false;
-  }
-}
-
 bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& write,
                   std::size_t blockSize) {
-  // Rotated into a buffer of its own, since a letter may take more bytes than it did. The input
+  if (rotation.InPlace()) {
+    std::vector<char> buffer(kPage + blockSize);
+    char* const block = PageIn(buffer);
+    for (;;) {
+      const std::size_t got = read(block, blockSize);
+      if (got == 0) return true;
+      // Rotated where it was read: rotating a copy would cost a copy of every block, which on
+      // some processors takes longer than the rotation.
+      rotation.RotateInPlace(block, got);
+      if (!write(block, got)) return false;
+    }
+  }
+  // Otherwise into a buffer of its own, since a letter may take more bytes than it did. The input
   // starts at a page boundary, for the kernel's copies; the output half a page past one, since
   // the processor takes a store at the same offset in its page as a load a little later for one
   // that may hit it, and waits: Russian text took a fifth longer so.

@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "Alphabet.h"
-#include "SimpleEncryption.h"
 
 // The program's filters, apart from where their bytes come from and go to, so that they can be
 // driven by files and pipes as well as by a test that splits the input at will. They hold one
@@ -20,13 +19,8 @@ using Writer = std::function<bool(const char* data, std::size_t size)>;
 // The filters' buffer size, and so the most they ask of one read.
 inline constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
 
-// Passes everything `read` gives to `write`, with the letters moved forward by the cipher's shift
-// when `encrypt` is true and back when not, `blockSize` bytes at a time. Returns false as soon as
-// a write fails.
-bool RotateStream(const SimpleEncryption& cipher, bool encrypt, const Reader& read,
-                  const Writer& write, std::size_t blockSize = kBlockSize);
-
-// The same for the letters of another alphabet, moved as `rotation` moves them.
+// Passes everything `read` gives to `write`, with the letters moved as `rotation` moves them,
+// `blockSize` bytes at a time. Returns false as soon as a write fails.
 bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& write,
                   std::size_t blockSize = kBlockSize);
 

@@ -12,52 +12,70 @@
 #include "Filter.h"
 #include "LanguageModels.h"
 #include "ShiftGuess.h"
-#include "SimpleEncryption.h"
+#include "Unicode.h"
 
 namespace {
 
 // Below this, a guess is noted as uncertain (chosen by hand).
 constexpr double kSureProbability = 0.99;
 
-// `line` decrypted, in at most the 64 columns that a line of --list leaves on an 80-column
-// terminal, with control bytes and bytes from 0x80 up written as cat -vT writes them, so that
-// none of them can act on the terminal; with `utf8`, characters from U+00A0 on are shown as they
-// are, a column each.
-std::string Preview(const std::string& line, bool utf8) {
+// What a character of a preview shows, and the columns that takes.
+struct Glyph {
+  std::string text;
+  std::size_t columns;
+};
+
+// The character at `bytes`, of which `available` are there, as a preview shows it, and its
+// length. Control bytes and bytes that begin no character are written as cat -vT writes them,
+// and format characters (the bidirectional controls among them) and line and paragraph
+// separators as <U+202E>, so that none of them can act on the terminal; every other character
+// from U+00A0 on is shown as it is, in the columns a terminal gives it.
+Glyph Shown(const unsigned char* bytes, std::size_t available, std::size_t& length) {
+  char32_t c = 0;
+  const int decoded = DecodeUtf8(bytes, available, c);
+  if (decoded > 1 && c >= 0xA0) {
+    length = static_cast<std::size_t>(decoded);
+    if (KindOf(c) == CharacterKind::kFormat || c == 0x2028 || c == 0x2029) {
+      std::array<char, 16> escape{};
+      const int size =
+          std::snprintf(escape.data(), escape.size(), "<U+%04X>", static_cast<unsigned>(c));
+      return {escape.data(), static_cast<std::size_t>(size)};
+    }
+    return {std::string(reinterpret_cast<const char*>(bytes), length),
+            static_cast<std::size_t>(Columns(c))};
+  }
+  length = 1;
+  auto byte = bytes[0];
+  std::string text = byte >= 0x80 ? "M-" : "";
+  byte &= 0x7F;
+  if (byte < 0x20 || byte == 0x7F) {
+    text += {'^', static_cast<char>(byte ^ 0x40)};
+  } else {
+    text += static_cast<char>(byte);
+  }
+  return {text, text.size()};
+}
+
+// `line` in at most the 64 columns that a line of --list leaves on an 80-column terminal.
+std::string Preview(const std::string& line) {
   constexpr std::size_t kColumns = 64;
   std::string shown;
   std::size_t columns = 0;
   const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
   for (std::size_t i = 0; i < line.size();) {
-    char32_t c = 0;
-    const int length = utf8 ? DecodeUtf8(bytes + i, line.size() - i, c) : 0;
-    std::string glyph;
-    const bool asItIs = length > 1 && c >= 0xA0;
-    if (asItIs) {
-      glyph = line.substr(i, static_cast<std::size_t>(length));
-      i += static_cast<std::size_t>(length);
-    } else {
-      auto byte = bytes[i++];
-      glyph = byte >= 0x80 ? "M-" : "";
-      byte &= 0x7F;
-      if (byte < 0x20 || byte == 0x7F) {
-        glyph += {'^', static_cast<char>(byte ^ 0x40)};
-      } else {
-        glyph += static_cast<char>(byte);
-      }
-    }
-    const std::size_t width = asItIs ? 1 : glyph.size();
-    if (columns + width > kColumns) break;
-    shown += glyph;
-    columns += width;
+    std::size_t length = 0;
+    const Glyph glyph = Shown(bytes + i, line.size() - i, length);
+    if (columns + glyph.columns > kColumns) break;
+    shown += glyph.text;
+    columns += glyph.columns;
+    i += length;
   }
   return shown;
 }
 
-// `line` decrypted with `shift` of `alphabet`, in kAlphabetModels.
+// `line` decrypted with `shift` of the alphabet in row `alphabet` of kAlphabetModels.
 std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) {
-  if (alphabet == 0) return SimpleEncryption(shift).DecryptString(line);
-  AlphabetRotation rotation(Preset(alphabet), shift, false);
+  AlphabetRotation rotation(PresetAlphabet(alphabet), shift, false);
   // In two statements: the operands of + may be worked out in either order.
   std::string decrypted = rotation.Rotate(line);
   return decrypted + rotation.Finish();
@@ -65,48 +83,61 @@ std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) 
 
 }  // namespace
 
-Sample::FirstLine::FirstLine(Alphabet letters)
-    : alphabet(std::move(letters)), most(alphabet.Latin() ? kBytes : 4 * kBytes) {
+Sample::FirstLine::FirstLine(const Alphabet& letters) : alphabet(letters) {
   for (std::size_t c = 0; c < asciiLetter.size(); ++c) {
     asciiLetter[c] = alphabet.Index(static_cast<char32_t>(c)) >= 0;
   }
 }
 
-bool Sample::FirstLine::HasLetter() const {
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
-  for (std::size_t i = 0; i < line.size();) {
-    // Every line of a long text may be looked at: ASCII is looked up, not decoded.
-    if (bytes[i] < 0x80) {
-      if (asciiLetter[bytes[i++]]) return true;
-      continue;
-    }
-    char32_t c = 0;
-    const int length = DecodeUtf8(bytes + i, line.size() - i, c);
-    if (length > 0 && alphabet.Index(c) >= 0) return true;
-    i += length > 0 ? static_cast<std::size_t>(length) : 1;
-  }
-  return false;
-}
-
 void Sample::FirstLine::Add(const char* data, std::size_t size) {
   for (std::size_t i = 0; i < size && !done; ++i) {
-    if (data[i] == '\n') {
-      done = HasLetter();
-      if (!done) line.clear();
+    const char byte = data[i];
+    if (byte == '\n') {
+      done = lettered;
       // A line of a CR LF file ends at its CR, which would only be noise at the end of a preview.
       if (done && !line.empty() && line.back() == '\r') line.pop_back();
-    } else if (line.size() < most) {
-      line += data[i];
+      if (!done) line.clear();
+      character.clear();
+      continue;
     }
+    const bool kept = line.size() < kBytes;
+    if (kept) line += byte;
+    if (lettered) continue;
+    // Every line of a long text may be looked at: ASCII is looked up, not decoded.
+    const auto value = static_cast<unsigned char>(byte);
+    if (value < 0x80 && character.empty()) {
+      Found(asciiLetter[value], kept, std::string(1, byte));
+      continue;
+    }
+    character += byte;
+    char32_t c = 0;
+    const int length =
+        DecodeUtf8(reinterpret_cast<const unsigned char*>(character.data()), character.size(), c);
+    if (length == kCutShort) continue;
+    Found(length > 0 && alphabet.Index(c) >= 0, kept, character);
+    character.clear();
   }
 }
 
-std::string Sample::FirstLine::Text() const { return HasLetter() ? line : std::string(); }
+void Sample::FirstLine::Found(bool letter, bool kept, const std::string& bytes) {
+  if (!letter) return;
+  lettered = true;
+  // Past what is kept of the line: kept from the letter on, marked as cut.
+  if (!kept) line = "..." + bytes;
+  firstLetter = line.size() - bytes.size();
+}
+
+std::string Sample::FirstLine::Text() const {
+  if (!lettered) return {};
+  // A letter past what a preview shows begins it, so that there is something to read.
+  constexpr std::size_t kMostBefore = 48;
+  return firstLetter > kMostBefore ? "..." + line.substr(firstLetter) : line;
+}
 
 Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alphabets) {
   for (const std::size_t alphabet : alphabets) {
     guessers.emplace_back(bounds, alphabet);
-    firstLines.emplace_back(Preset(alphabet));
+    firstLines.emplace_back(guessers.back().Reading());
   }
 }
 
@@ -151,7 +182,7 @@ ShiftGuesser::Ranking Sample::Rank() const {
 
 std::vector<std::size_t> GuessedAlphabets() {
   std::vector<std::size_t> alphabets = {0};
-  for (std::size_t i = 1; i < kAlphabets; ++i) {
+  for (std::size_t i = 1; i < kAlphabetModels.size(); ++i) {
     if (std::string(kAlphabetModels[i].script) != kAlphabetModels[0].script) alphabets.push_back(i);
   }
   return alphabets;
@@ -184,13 +215,7 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::s
 
 bool DecryptRest(int shift, std::size_t alphabet, Sample& sample, const Reader& read,
                  const Writer& write, std::size_t blockSize) {
-  if (alphabet == 0) {
-    const SimpleEncryption cipher(shift);
-    cipher.DecryptInPlace(sample.held.data(), sample.held.size());
-    return write(sample.held.data(), sample.held.size()) &&
-           RotateStream(cipher, false, read, write, blockSize);
-  }
-  AlphabetRotation rotation(Preset(alphabet), shift, false);
+  AlphabetRotation rotation(PresetAlphabet(alphabet), shift, false);
   const std::string start = rotation.Rotate(sample.held);
   return write(start.data(), start.size()) && RotateStream(rotation, read, write, blockSize);
 }
@@ -242,7 +267,7 @@ std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& lin
   for (std::size_t i = 0; i < ranking.shifts.size(); ++i) {
     const int shift = ranking.shifts[i];
     listing += std::to_string(shift) + '\t' + Percent(ranking.probabilities[i]) + '\t' +
-               Preview(Decrypted(line, shift, ranking.alphabet), ranking.alphabet != 0) + '\n';
+               Preview(Decrypted(line, shift, ranking.alphabet)) + '\n';
   }
   return listing;
 }

@@ -16,23 +16,27 @@
 
 // The start of a message, which its shift is guessed from.
 struct Sample {
-  // The first line of the message that holds a letter of `letters`, its first kBytes bytes (four
-  // times as many beyond ASCII, where a letter takes two to four), without the CR of a CR LF
-  // line end.
+  // The first line of the message that holds a letter of `letters`, without the CR of a CR LF
+  // line end: its first kBytes bytes, or where its first letter lies further on than a preview
+  // shows, "..." and the line from that letter on.
   class FirstLine {
    public:
-    static constexpr std::size_t kBytes = 64;
-    explicit FirstLine(Alphabet letters);
+    static constexpr std::size_t kBytes = 1024;
+    explicit FirstLine(const Alphabet& letters);
     void Add(const char* data, std::size_t size);
     [[nodiscard]] std::string Text() const;
 
    private:
-    [[nodiscard]] bool HasLetter() const;
+    // Takes note of a character of the line, of these bytes, that is a letter or not, and whose
+    // last byte was kept or not.
+    void Found(bool letter, bool kept, const std::string& bytes);
 
     Alphabet alphabet;
     std::array<bool, 0x80> asciiLetter{};  // which ASCII characters are its letters
-    std::size_t most;
     std::string line;
+    std::string character;        // the bytes of a character that the next ones complete
+    bool lettered = false;        // whether the line holds a letter
+    std::size_t firstLetter = 0;  // and where in `line` the first one begins
     bool done = false;
   };
 

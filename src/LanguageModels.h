@@ -7,13 +7,21 @@
 
 // How likely each letter is after the two symbols before it in each language the guess knows, and
 // in text of no language at all, as tools/language_tables.py counts them; it writes the lists of
-// alphabets and languages too, which are kept nowhere else. A language's symbols are the places
-// of its alphabet's letters, case folded, and the alphabet's size for a word gap: any run of other
-// characters. Costs are -ln P in thousandths (milli-nats), so that scores are sums of integers and
-// come out the same on every target.
+// alphabets and languages too, from data/registry.toml, and nothing here knows how many there are.
+// A language's symbols are the places of its alphabet's letters, case folded, and the alphabet's
+// size for a word gap: any run of other characters. Costs are -ln P in thousandths (milli-nats), so
+// that scores are sums of integers and come out the same on every target.
 
-inline constexpr std::size_t kAlphabets = 5;
-inline constexpr std::size_t kLanguages = 11;
+// A table that the generator writes, of a size that only it knows.
+template <typename T>
+struct Table {
+  const T* first;
+  std::size_t count;
+  [[nodiscard]] const T* begin() const { return first; }
+  [[nodiscard]] const T* end() const { return first + count; }
+  [[nodiscard]] std::size_t size() const { return count; }
+  const T& operator[](std::size_t i) const { return first[i]; }
+};
 
 // An alphabet that -a names, and what its letters cost in text of no language.
 struct AlphabetModel {
@@ -52,7 +60,8 @@ struct LanguageModel {
   }
 };
 
-extern const std::array<AlphabetModel, kAlphabets> kAlphabetModels;
-extern const std::array<LanguageModel, kLanguages> kLanguageModels;
+// The first alphabet is the one used when none is given.
+extern const Table<AlphabetModel> kAlphabetModels;
+extern const Table<LanguageModel> kLanguageModels;
 
 #endif  // SIMPLE_ENCRYPTION_LANGUAGE_MODELS_H

@@ -14,18 +14,22 @@
 
 namespace {
 
-constexpr int kVersionOption = 256;  // a long option with no short form
+// Long options with no short form.
+constexpr int kVersionOption = 256;
+constexpr int kLettersOption = 257;
 
-constexpr std::array<option, 10> kLongOptions = {{{"shift", required_argument, nullptr, 's'},
-                                                  {"alphabet", required_argument, nullptr, 'a'},
-                                                  {"encrypt", no_argument, nullptr, 'e'},
-                                                  {"decrypt", no_argument, nullptr, 'd'},
-                                                  {"guess", no_argument, nullptr, 'g'},
-                                                  {"list", no_argument, nullptr, 'l'},
-                                                  {"output", required_argument, nullptr, 'o'},
-                                                  {"help", no_argument, nullptr, 'h'},
-                                                  {"version", no_argument, nullptr, kVersionOption},
-                                                  {nullptr, 0, nullptr, 0}}};
+constexpr std::array<option, 11> kLongOptions = {
+    {{"shift", required_argument, nullptr, 's'},
+     {"alphabet", required_argument, nullptr, 'a'},
+     {"letters", required_argument, nullptr, kLettersOption},
+     {"encrypt", no_argument, nullptr, 'e'},
+     {"decrypt", no_argument, nullptr, 'd'},
+     {"guess", no_argument, nullptr, 'g'},
+     {"list", no_argument, nullptr, 'l'},
+     {"output", required_argument, nullptr, 'o'},
+     {"help", no_argument, nullptr, 'h'},
+     {"version", no_argument, nullptr, kVersionOption},
+     {nullptr, 0, nullptr, 0}}};
 
 // Reads a decimal int, sign allowed, and nothing else: no spaces, no base prefix, no locale.
 // Returns the problem, or an empty string.
@@ -84,6 +88,8 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   bool list = false;
   bool shiftGiven = false;
   bool outputGiven = false;
+  bool presetGiven = false;
+  bool lettersGiven = false;
   opterr = 0;
   optind = 1;
   int result = 0;
@@ -95,8 +101,14 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
         shiftGiven = true;
         break;
       case 'a':
-        options.alphabet = MakeAlphabet(optarg, parsed.error);
+        options.alphabet = FindPreset(optarg, parsed.error);
         if (!parsed.error.empty()) return parsed;
+        presetGiven = true;
+        break;
+      case kLettersOption:
+        options.alphabet = LettersAlphabet(optarg, parsed.error);
+        if (!parsed.error.empty()) return parsed;
+        lettersGiven = true;
         break;
       case 'e':
         encrypt = true;
@@ -136,13 +148,14 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   options.files.assign(argv + optind, argv + argc);
   if (encrypt && decrypt) {
     parsed.error = "options --encrypt and --decrypt cannot be used together";
+  } else if (presetGiven && lettersGiven) {
+    parsed.error = "options --alphabet and --letters cannot be used together";
   } else if (list && (encrypt || decrypt || shiftGiven || guess)) {
     parsed.error = "option --list cannot be used with " +
                    (guess ? std::string("--guess") : ModeOption(encrypt, decrypt, shiftGiven));
   } else if (guess && (encrypt || shiftGiven)) {
     parsed.error = "option --guess cannot be used with " + ModeOption(encrypt, false, shiftGiven);
-  } else if ((list || guess) && options.alphabet &&
-             PresetIndex(options.alphabet->Name()) == kAlphabets) {
+  } else if ((list || guess) && lettersGiven) {
     parsed.error = std::string("option ") + (list ? "--list" : "--guess") +
                    " knows no language in the alphabet " + Quote(options.alphabet->Name());
   } else if (list) {
@@ -152,7 +165,10 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   } else if (encrypt || decrypt) {
     options.mode = encrypt ? Options::Mode::kEncrypt : Options::Mode::kDecrypt;
   } else if (outputGiven || options.alphabet) {
-    parsed.error = std::string("option ") + (outputGiven ? "--output" : "--alphabet") +
+    parsed.error = std::string("option ") +
+                   (outputGiven    ? "--output"
+                    : lettersGiven ? "--letters"
+                                   : "--alphabet") +
                    " needs --encrypt, --decrypt, --guess or --list";
   } else if (!options.files.empty()) {
     parsed.error = "extra operand " + Quote(options.files.front());

@@ -11,31 +11,25 @@
 #include <utility>
 #include <vector>
 
+#include "FittedConstants.h"
 #include "LanguageModels.h"
-#include "SimpleEncryption.h"
 
 namespace {
 
-// The constants below are fitted by tools/fit_guess.py, which prints them, with no arguments,
-// as they stand here, from text set apart from what the tables were counted from. Those chosen
-// by hand are marked so.
-
+// The scales, the prior of no language and the refusal margins are fitted by tools/fit_guess.py,
+// which writes them, from text set apart from what the tables were counted from:
+//
 // The models take each letter's context as all that matters, which it is not, so their raw
-// posteriors are over- or underconfident: scores are scaled by these factors, for text with word
-// gaps and for text without, before they become probabilities, so that of the guesses given 80%,
-// about 80 in 100 are right.
-constexpr double kScaleWithGaps = 0.80;
-constexpr double kScaleLettersOnly = 0.90;
-// How likely a text is, before it is read, to be in no language: what keeps the probabilities of
-// real text best calibrated while gibberish of 10 to 15 letters is still noted as uncertain.
-constexpr double kNoLanguagePrior = 0.001;
-// A text is refused when its best language costs more than no language does, by more than a
-// margin, in thousandths of a nat: a few letters that happen to read badly must not condemn a
-// real text. The margin is the same at every length, and text of fewer letters is never
-// refused, only noted (both chosen by hand).
+// posteriors are over- or underconfident: scores are scaled by kScaleWithGaps, for text with word
+// gaps, and kScaleLettersOnly, for text without, before they become probabilities, so that of the
+// guesses given 80%, about 80 in 100 are right. kNoLanguagePrior, how likely a text is before it
+// is read to be in no language, keeps the probabilities of real text best calibrated while
+// gibberish of 10 to 15 letters is still noted as uncertain. A text is refused when its best
+// language costs more than no language does by more than kRefusalWithGaps or
+// kRefusalLettersOnly, in thousandths of a nat: a few letters that happen to read badly must not
+// condemn a real text. The margin is the same at every length, and text of fewer letters than
+// this is never refused, only noted (both chosen by hand):
 constexpr std::size_t kLettersToRefuse = 20;
-constexpr std::int64_t kRefusalWithGaps = 5000;
-constexpr std::int64_t kRefusalLettersOnly = 3000;
 
 int Decrypted(int symbol, int shift, int size) {
   return symbol == size ? size : (symbol - shift + size) % size;
@@ -128,7 +122,10 @@ std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
 }  // namespace
 
 ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
-    : limits(bounds), alphabet(inAlphabet), reading(Preset(inAlphabet)), latin(reading.Latin()) {
+    : limits(bounds),
+      alphabet(inAlphabet),
+      reading(PresetAlphabet(inAlphabet)),
+      asciiOnly(reading.Ascii()) {
   for (std::size_t c = 0; c < ascii.size(); ++c) {
     ascii[c] = static_cast<std::int8_t>(reading.Index(static_cast<char32_t>(c)));
   }
@@ -149,15 +146,10 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     if (Full()) return i;
     const auto byte = static_cast<unsigned char>(data[i]);
-    if (latin) {
-      const unsigned char index = SimpleEncryption::LetterIndex(byte);
-      Take(index < 26 ? index : -1);
-      if (letters > 0) ++span;
-      continue;
-    }
-    // ASCII, most of what most texts hold, needs no decoding.
-    if (held.empty() && byte < 0x80) {
-      Take(ascii[byte]);
+    // ASCII, most of what most texts hold, needs no decoding, and in an alphabet of ASCII letters
+    // nothing else does either: every other byte only parts words.
+    if (held.empty() && (byte < 0x80 || asciiOnly)) {
+      Take(byte < 0x80 ? ascii[byte] : -1);
       if (letters > 0) ++span;
       continue;
     }
@@ -187,7 +179,7 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
                  [size](std::uint8_t symbol) { return symbol != size; });
   }
   // Integer sums, so that every target ranks, and refuses, exactly alike.
-  for (std::size_t language = 0; language < kLanguages; ++language) {
+  for (std::size_t language = 0; language < kLanguageModels.size(); ++language) {
     const LanguageModel& languageModel = kLanguageModels[language];
     if (languageModel.alphabet != alphabet) continue;
     scored.models.push_back(language);

@@ -23,10 +23,10 @@ struct GuessBounds {
 // of LanguageModels.h it is written. Every pair of a language and a shift is scored by how
 // likely its letter trigrams, word starts and ends included, make the decrypted text; so is the
 // thought that the text is in no language at all, its letters drawn at random. Letters are
-// counted with case folded; other characters, and bytes that are not UTF-8, only separate words
-// (in the ASCII alphabet, every byte that is not an ASCII letter does). Text whose
-// letters come without word gaps, or in groups of one length, is scored as if a word gap might
-// hide between any two letters, so that the guess does not lean on gaps the text does not have.
+// counted with case folded; other characters, and bytes that are not UTF-8, only separate words.
+// Text whose letters come without word gaps, or in groups of one length, is scored as if a word gap
+// might hide between any two letters, so that the guess does not lean on gaps the text does not
+// have.
 //
 //   ShiftGuesser guesser;
 //   guesser.Add(text.data(), text.size());
@@ -49,6 +49,8 @@ class ShiftGuesser {
 
   // Returns its alphabet, in kAlphabetModels.
   [[nodiscard]] std::size_t Alphabet() const { return alphabet; }
+  // And its letters.
+  [[nodiscard]] const ::Alphabet& Reading() const { return reading; }
 
   struct Ranking {
     std::size_t alphabet = 0;                  // whose shifts these are, in kAlphabetModels
@@ -81,8 +83,8 @@ class ShiftGuesser {
 
   Bounds limits;
   std::size_t alphabet;
-  ::Alphabet reading;  // the alphabet's letters, to place them
-  bool latin;          // whether it is the ASCII letters, placed as SimpleEncryption does
+  ::Alphabet reading;                     // the alphabet's letters, to place them
+  bool asciiOnly;                         // whether its letters are all ASCII
   std::array<std::int8_t, 0x80> ascii{};  // each ASCII character's place, or -1
   // The text as symbols: each letter's place, and the alphabet's size for each run of others.
   std::vector<std::uint8_t> symbols;

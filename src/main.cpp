@@ -117,13 +117,9 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
       const Reader read = [&input](char* data, std::size_t capacity) {
         return input.ReadAll(data, capacity);
       };
-      const bool encrypt = options.mode == Options::Mode::kEncrypt;
-      if (options.alphabet && !options.alphabet->Latin()) {
-        AlphabetRotation rotation(*options.alphabet, options.shift, encrypt);
-        if (!RotateStream(rotation, read, write)) return EXIT_FAILURE;
-      } else if (!RotateStream(SimpleEncryption(options.shift), encrypt, read, write)) {
-        return EXIT_FAILURE;
-      }
+      AlphabetRotation rotation(options.alphabet ? *options.alphabet : PresetAlphabet(0),
+                                options.shift, options.mode == Options::Mode::kEncrypt);
+      if (!RotateStream(rotation, read, write)) return EXIT_FAILURE;
     } else {
       const GuessOutput guessOutput = options.mode == Options::Mode::kList ? GuessOutput::kListing
                                       : options.mode == Options::Mode::kGuess
@@ -134,8 +130,7 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
       };
       const bool given = options.alphabet.has_value();
       const std::vector<std::size_t> alphabets =
-          given ? std::vector<std::size_t>{PresetIndex(options.alphabet->Name())}
-                : GuessedAlphabets();
+          given ? std::vector<std::size_t>{options.alphabet->Row()} : GuessedAlphabets();
       bool first = true;
       while (input.Next()) {
         const Message message{read,

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Alphabet.h"
@@ -177,7 +178,7 @@ std::string Rotated(const Alphabet& alphabet, int shift, bool forward, const std
 TEST(Alphabet, EveryPresetMovesEachLetterWithinItsCaseForEveryShift) {
   for (const PresetLetters& preset : kPresets) {
     std::string error;
-    const Alphabet alphabet = MakeAlphabet(preset.name, error);
+    const Alphabet alphabet = FindPreset(preset.name, error);
     const std::vector<std::string> lower = Characters(preset.lower);
     const std::vector<std::string> upper = Characters(preset.upper);
     ASSERT_EQ(alphabet.Size(), static_cast<int>(lower.size())) << preset.name;
@@ -214,7 +215,8 @@ TEST(Alphabet, RoundTripsAnyBytesHoweverTheInputIsCut) {
   names.push_back(custom);
   for (const std::string& name : names) {
     std::string error;
-    const Alphabet alphabet = MakeAlphabet(name, error);
+    const Alphabet alphabet =
+        name == custom ? LettersAlphabet(name, error) : FindPreset(name, error);
     ASSERT_TRUE(error.empty()) << error;
     for (int shift = 0; shift < alphabet.Size(); ++shift) {
       const std::string whole = Rotated(alphabet, shift, true, text, text.size());
@@ -224,6 +226,57 @@ TEST(Alphabet, RoundTripsAnyBytesHoweverTheInputIsCut) {
         ASSERT_EQ(Rotated(alphabet, shift, false, whole, piece), text)
             << name << " shift " << shift << " pieces of " << piece;
       }
+    }
+  }
+}
+
+// A name that is no preset's is refused, with the one it most likely meant where there is one:
+// the suggestion is all that tells the cases apart.
+TEST(Alphabet, AMisspeltPresetSuggestsTheOneMeant) {
+  const std::array<std::pair<const char*, const char*>, 12> kNames = {{
+      {"RU", "ru"},
+      {" ru", "ru"},
+      {"ru_RU", "ru"},
+      {"de", "latin"},
+      {"en", "latin"},
+      {"English", "latin"},
+      {"russian", "ru"},
+      {"gr", "el"},
+      {"ua", "uk"},
+      {"lattin", "latin"},
+      {"ABC", nullptr},
+      {"xy", nullptr},
+  }};
+  for (const auto& [name, meant] : kNames) {
+    std::string error;
+    EXPECT_EQ(FindPreset(name, error).Size(), 0) << name;
+    const std::string suggestion =
+        meant == nullptr ? "" : std::string("; did you mean '") + meant + "'?";
+    EXPECT_EQ(error.substr(0, error.find('\n')), "unknown alphabet " + Quote(name) + suggestion);
+  }
+}
+
+// White space, controls, format characters and combining marks cannot stand for a letter;
+// digits and punctuation can.
+TEST(Alphabet, LettersOfOnesOwnAreCharactersThatCanBeLetters) {
+  const std::array<std::pair<const char*, const char*>, 6> kLetters = {{
+      {"a b", "U+0020 is white space"},
+      {"a\tb", "U+0009 is a control character"},
+      {"ab\u00A0", "U+00A0 is white space"},
+      {"a\u202Eb", "U+202E is a format character"},
+      {"a\u20DD", "U+20DD is a combining mark"},
+      {"0123456789.,", nullptr},
+  }};
+  for (const auto& [letters, problem] : kLetters) {
+    std::string error;
+    const Alphabet alphabet = LettersAlphabet(letters, error);
+    if (problem == nullptr) {
+      EXPECT_EQ(error, "");
+      EXPECT_GT(alphabet.Size(), 0);
+    } else {
+      EXPECT_NE(error.find(std::string(": ") + problem + ", which cannot stand for a letter"),
+                std::string::npos)
+          << error;
     }
   }
 }
@@ -313,6 +366,13 @@ TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
   int count = 2;
   while (std::getline(lines, line)) ++count;
   EXPECT_EQ(count, 26);
+  // Cut by the columns a terminal gives: two for each ideograph, none for a combining mark, and a
+  // bidirectional control, which would reverse what follows, shown as its code point.
+  std::string ideographs;
+  for (int i = 0; i < 40; ++i) ideographs += "\u6F22";
+  const std::string wide = Listing(RankingWith(0.75, 0.25), "Wkh\u202E e\u0301" + ideographs);
+  EXPECT_EQ(wide.substr(0, wide.find('\n')),
+            "3\t75.0%\tThe<U+202E> b\u0301" + ideographs.substr(0, 3 * ((64 - 13) / 2)));
 }
 
 // A name is quoted in the same call that reports errno's reason, and the compiler may work out

@@ -873,11 +873,16 @@ const std::vector<Case> kCases = {
         .Args({"--list", "@in", "@second"})
         .Within(),
     Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.9%\tThe enemy\n").Args({"--list"}).Start(),
+    // The line's first letter lies further on than a preview shows: the preview starts there.
+    Case("a line whose letters come late listed", std::string(70, '0') + " " + kEnemy,
+         "3\t99.9%\t...The enemy attacks at dawn\n")
+        .Args({"--list"})
+        .Start(),
 
     // ---- Other alphabets, in UTF-8
     // Capitals found for the letters given; y with diaeresis is no letter of this one.
     Case("a custom alphabet", "Bäcker über Öl ÿ\n", "Cöäker acer Ül ÿ\n")
-        .Args({"-e", "-s", "1", "-a", "abcäöü"}),
+        .Args({"-e", "-s", "1", "--letters", "abcäöü"}),
     Case("a shift taken modulo the alphabet's size", "б\n", "а\n")
         .Args({"-d", "-s", "34", "-a", "ru"}),
     // The letter's two bytes come in two reads.
@@ -917,14 +922,23 @@ const std::vector<Case> kCases = {
          "Щгйъщ жрнх юм кюпъцжю йшлвфжф, хьу юэщнс хю жэйжшжшв.\n", "", 1)
         .Args({"--guess"})
         .Err("simple_encryption: no shift makes the text read as Russian or Ukrainian\n"),
-    UsageError("an alphabet of one letter", {"-e", "-a", "a"},
+    UsageError("an alphabet of one letter", {"-e", "--letters", "a"},
                "invalid alphabet 'a': fewer than two letters"),
-    UsageError("an alphabet with a letter twice", {"-e", "-a", "abca"},
+    UsageError("an alphabet with a letter twice", {"-e", "--letters", "abca"},
                "invalid alphabet 'abca': 'a' more than once"),
-    UsageError("an alphabet that is not UTF-8", {"-e", "-a", "ab\xC3"},
+    UsageError("an alphabet that is not UTF-8", {"-e", "--letters", "ab\xC3"},
                "invalid alphabet 'ab'$'\\303': not UTF-8"),
-    UsageError("a guess in a custom alphabet", {"--guess", "-a", "abc"},
+    UsageError("a guess in a custom alphabet", {"--guess", "--letters", "abc"},
                "option --guess knows no language in the alphabet 'abc'"),
+    // A typo of a preset is no alphabet of its own, which would move other letters than meant.
+    UsageError("a misspelt preset", {"-e", "-a", "RU"},
+               "unknown alphabet 'RU'; did you mean 'ru'?\nThe alphabets are latin, es, ru, uk, "
+               "el; --letters takes letters of your own."),
+    UsageError("letters that are no letters", {"-e", "--letters", "e\u0301a"},
+               "invalid alphabet 'e'$'\\314\\201''a': U+0301 is a combining mark, which cannot "
+               "stand for a letter; write the letter it marks precomposed"),
+    UsageError("a preset and letters", {"-e", "-a", "ru", "--letters", "ab"},
+               "options --alphabet and --letters cannot be used together"),
     UsageError("an alphabet in the session", {"-a", "ru"},
                "option --alphabet needs --encrypt, --decrypt, --guess or --list"),
 };

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Counts the letter trigrams of the languages in LANGUAGES and writes the tables that the shift
-guesser scores with, src/LanguageModels.cpp, with the list of languages and their alphabets.
+"""Counts the letter trigrams of the languages in data/registry.toml and writes the tables that
+the shift guesser scores with, src/LanguageModels.cpp, with the lists of languages and alphabets.
 
     python3 tools/language_tables.py      # after: apt-get install $(python3 tools/language_tables.py --packages)
 
-The text comes from the Debian 12 packages in SOURCES and nothing else: no manual page, no help
+The text comes from the Debian 12 packages that the registry's sources name, and nothing else: no manual page, no help
 text and no Perl documentation, since the guess is measured on those (bench/guess_accuracy.sh). Each source is cut
 into documents (paragraphs, fortunes, dictionary entries), and every tenth document is set aside,
 never counted, for tools/fit_guess.py to fit the probability scale and the refusal on. The same
@@ -26,41 +26,14 @@ import struct
 import sys
 import zlib
 
-# The alphabets a shift moves letters within, lower case, in order; the program finds their
-# capitals. Each is one of -a's presets, and the first is the one used when none is given. Greek's
-# final sigma and its vowels with tonos or dialytika are not among its letters, and stay as they
-# are: a shift cannot tell where a word will end, nor put an accent on a letter that has none in
-# Unicode's precomposed forms.
-ALPHABETS = [("latin", "abcdefghijklmnopqrstuvwxyz"), ("es", "abcdefghijklmnñopqrstuvwxyz"),
-             ("ru", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя"),
-             ("uk", "абвгґдеєжзиіїйклмнопрстуфхцчшщьюя"), ("el", "αβγδεζηθικλμνξοπρστυφχψω")]
-# The script of each alphabet's letters. Without -a, the guess reads a text in the first alphabet
-# and in each of another script, and ranks those of the script that most of its letters are in.
-SCRIPTS = {"latin": "Latin", "es": "Latin", "ru": "Cyrillic", "uk": "Cyrillic", "el": "Greek"}
-# Each language the guess knows: its code, its name, how likely a text is to be in it before it
-# is read, among the languages of its script (chosen by hand: English as likely as all the others
-# together, Russian twice as likely as Ukrainian), and its alphabet. The one list; see
-# CONTRIBUTING.md for adding a language. Spanish is there twice: its 26 ASCII letters, which is
-# how it is mostly shifted, and its 27, for -a es.
-LANGUAGES = [("en", "English", 1 / 2, "latin"), ("de", "German", 1 / 12, "latin"),
-             ("fr", "French", 1 / 12, "latin"), ("es", "Spanish", 1 / 12, "latin"),
-             ("it", "Italian", 1 / 12, "latin"), ("nl", "Dutch", 1 / 12, "latin"),
-             ("pt", "Portuguese", 1 / 12, "latin"), ("es", "Spanish", 1.0, "es"),
-             ("ru", "Russian", 2 / 3, "ru"), ("uk", "Ukrainian", 1 / 3, "uk"),
-             ("el", "Greek", 1.0, "el")]
-# The packages whose message translations are read for a language, where its other sources are
-# too few: as /usr/share/locale/<code>/LC_MESSAGES/*.mo, their translated texts.
-# They are installed on a fresh Debian 12, and have had no update since its release, so that
-# CI reads what was counted here.
-MESSAGES = ["apt", "bash", "binutils-common", "coreutils", "diffutils", "dpkg", "findutils",
-            "gettext", "grep", "gsettings-desktop-schemas", "libelf1", "procps", "sed",
-            "xkb-data"]
-# The packages the text is read from.
-SOURCES = ["debian-reference-en", "debian-reference-de", "debian-reference-fr",
-           "debian-reference-es", "debian-reference-it", "debian-reference-pt", "debian-faq-nl",
-           "fortunes", "fortunes-min", "fortunes-de", "fortunes-es", "fortunes-it", "fortunes-br",
-           "dict-gcide", "dict-foldoc", "dict-jargon", "fortunes-ru", "debian-faq-ru",
-           "dict-freedict-eng-ell"] + MESSAGES
+import registry
+
+# The registry's lists in the shapes the counting takes.
+ALPHABETS = [(a["name"], a["letters"]) for a in registry.ALPHABETS]
+SCRIPTS = {a["name"]: a["script"] for a in registry.ALPHABETS}
+LANGUAGES = [(l["code"], l["name"], registry.prior(l), l["alphabet"]) for l in registry.LANGUAGES]
+MESSAGES = registry.MESSAGES
+SOURCES = registry.packages()
 FAQ = "/usr/share/doc/debian/FAQ/debian-faq.%s.txt.gz"
 LEVELS = 16  # four bits a trigram
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -182,34 +155,28 @@ def messages(code, packages=None):
     return [d for d in documents if d]
 
 
-def documents(code):
+def read_source(source):
+    """The documents of one of a language's sources in the registry."""
+    if "reference" in source:
+        return reference(source["reference"])
+    if "faq" in source:
+        return reference(source["faq"], FAQ, "debian-faq-")
+    if "messages" in source:
+        return messages(source["messages"])
+    if "fortune_file" in source:
+        return fortune_file(need(os.path.join(FORTUNES, source["fortune_file"]), source["package"]))
+    if "fortunes" in source:
+        return fortunes(os.path.join(FORTUNES, source["fortunes"]).rstrip("/"), source["package"],
+                        skip=set(source.get("skip", ())), owners=source.get("owners"))
+    found = dictionary(source["dictionary"], source["package"], every=source.get("every", 1))
+    keep = re.compile(source.get("keep", ""))
+    return [d for d in found if keep.search(d)]
+
+
+def documents(code, alphabet):
     """The documents of a language, in a fixed order."""
-    if code == "en":
-        return (reference("en")
-                + fortunes(FORTUNES, "fortunes", skip={"art", "ascii-art", "banner", "off"},
-                           owners=["fortunes", "fortunes-min"])
-                + dictionary("gcide", "dict-gcide", every=8)
-                + dictionary("foldoc", "dict-foldoc")
-                + dictionary("jargon", "dict-jargon"))
-    if code == "fr":
-        return reference("fr")
-    if code == "nl":
-        return reference("nl", FAQ, "debian-faq-")
-    if code == "ru":
-        return (reference("ru", FAQ, "debian-faq-")
-                + fortunes(os.path.join(FORTUNES, "ru"), "fortunes-ru") + messages("ru"))
-    if code == "uk":
-        return messages("uk")
-    if code == "el":
-        # The English-Greek dictionary's Greek lines: its translations.
-        greek = re.compile("[\u0370-\u03ff]")
-        return messages("el") + [d for d in dictionary("freedict-eng-ell", "dict-freedict-eng-ell")
-                                 if greek.search(d)]
-    if code == "pt":
-        return reference("pt") + fortune_file(need(os.path.join(FORTUNES, "brasil"), "fortunes-br"))
-    folder = os.path.join(FORTUNES, code)
-    package = "fortunes-" + code
-    return reference(code) + fortunes(folder, package, skip={"asciiart", "off", "banner"})
+    language = next(l for l in registry.LANGUAGES if (l["code"], l["alphabet"]) == (code, alphabet))
+    return [d for source in language["source"] for d in read_source(source)]
 
 
 def split(all_documents):
@@ -311,7 +278,7 @@ def quantise(values, weights):
 
 
 def model(code, alphabet):
-    counted, _ = split(documents(code))
+    counted, _ = split(documents(code, alphabet))
     trigrams = count(counted, alphabet)
     values, unigram = costs(trigrams, alphabet)
     levels, codes = quantise(values, [n + 1 for n in trigrams])
@@ -342,18 +309,14 @@ def main():
     if sys.argv[1:] == ["--packages"]:
         print(" ".join(SOURCES))
         return
-    header = open(os.path.join(HERE, "..", "src", "LanguageModels.h"), encoding="utf-8").read()
     # The guess needs a language in every alphabet it reads a text in.
     for alphabet, _ in ALPHABETS:
         if not any(a == alphabet for _, _, _, a in LANGUAGES):
             sys.exit("no language in the alphabet %s" % alphabet)
-    for name, number in (("kLanguages", len(LANGUAGES)), ("kAlphabets", len(ALPHABETS))):
-        if "%s = %d;" % (name, number) not in header:
-            sys.exit("set %s to %d in src/LanguageModels.h" % (name, number))
     digest = hashlib.sha256()
     models = []
     for code, _, _, alphabet in LANGUAGES:
-        counted, _ = split(documents(code))
+        counted, _ = split(documents(code, alphabet))
         for document in counted:
             digest.update(document.encode("utf-8") + b"\0")
         models.append(model(code, alphabet))
@@ -386,18 +349,22 @@ def main():
             len(with_gaps), index, ", ".join(map(str, with_gaps))))
         out.append("constexpr std::array<std::int32_t, %d> kLettersOnly%d = {%s};" % (
             len(letters_only), index, ", ".join(map(str, letters_only))))
-    out += ["", "}  // namespace", "",
-            "const std::array<AlphabetModel, kAlphabets> kAlphabetModels = {{"]
+    out += ["",
+            "constexpr std::array<AlphabetModel, %d> kAlphabetList = {{" % len(ALPHABETS)]
     for index, (alphabet, letters) in enumerate(ALPHABETS):
         out.append('  {"%s", "%s", U"%s", %d, kWithGaps%d.data(), kLettersOnly%d.data()},' % (
             alphabet, SCRIPTS[alphabet], letters, len(letters), index, index))
-    out += ["}};", "", "const std::array<LanguageModel, kLanguages> kLanguageModels = {{"]
+    out += ["}};", "", "constexpr std::array<LanguageModel, %d> kLanguageList = {{" % len(LANGUAGES)]
     alphabet_index = {alphabet: i for i, (alphabet, _) in enumerate(ALPHABETS)}
     for index, ((code, name, prior, alphabet), (levels, _, _, _)) in enumerate(zip(LANGUAGES, models)):
         out.append('  {"%s", "%s", %r, %d, %d,' % (code, name, prior, alphabet_index[alphabet],
                                                   len(dict(ALPHABETS)[alphabet])))
         out.append("   {%s}, kCodes%d.data()}," % (", ".join(map(str, levels)), index))
-    out.append("}};")
+    out += ["}};", "", "}  // namespace", "",
+            "extern const Table<AlphabetModel> kAlphabetModels = {kAlphabetList.data(), "
+            "kAlphabetList.size()};",
+            "extern const Table<LanguageModel> kLanguageModels = {kLanguageList.data(), "
+            "kLanguageList.size()};"]
     with open(OUTPUT, "w", encoding="utf-8") as f:
         f.write("\n".join(out) + "\n")
 
