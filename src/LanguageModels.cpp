@@ -5362,11 +5362,11 @@ constexpr std::array<std::int32_t, 25> kWithGaps4 = {2769, 3898, 3566, 3585, 305
 constexpr std::array<std::int32_t, 24> kLettersOnly4 = {2568, 3697, 3365, 3385, 2850, 3696, 3235, 3583, 2981, 3088, 3248, 3072, 2838, 3759, 2801, 3076, 3000, 2987, 2732, 3349, 3612, 3504, 3828, 3481};
 
 constexpr std::array<AlphabetModel, 5> kAlphabetList = {{
-  {"latin", "Latin", U"abcdefghijklmnopqrstuvwxyz", 26, kWithGaps0.data(), kLettersOnly0.data()},
-  {"es", "Latin", U"abcdefghijklmnñopqrstuvwxyz", 27, kWithGaps1.data(), kLettersOnly1.data()},
-  {"ru", "Cyrillic", U"абвгдеёжзийклмнопрстуфхцчшщъыьэюя", 33, kWithGaps2.data(), kLettersOnly2.data()},
-  {"uk", "Cyrillic", U"абвгґдеєжзиіїйклмнопрстуфхцчшщьюя", 33, kWithGaps3.data(), kLettersOnly3.data()},
-  {"el", "Greek", U"αβγδεζηθικλμνξοπρστυφχψω", 24, kWithGaps4.data(), kLettersOnly4.data()},
+  {"latin", "Latin", "the 52 ASCII letters, the default", U"abcdefghijklmnopqrstuvwxyz", 26, kWithGaps0.data(), kLettersOnly0.data()},
+  {"es", "Latin", "Spanish", U"abcdefghijklmnñopqrstuvwxyz", 27, kWithGaps1.data(), kLettersOnly1.data()},
+  {"ru", "Cyrillic", "Russian", U"абвгдеёжзийклмнопрстуфхцчшщъыьэюя", 33, kWithGaps2.data(), kLettersOnly2.data()},
+  {"uk", "Cyrillic", "Ukrainian", U"абвгґдеєжзиіїйклмнопрстуфхцчшщьюя", 33, kWithGaps3.data(), kLettersOnly3.data()},
+  {"el", "Greek", "Greek", U"αβγδεζηθικλμνξοπρστυφχψω", 24, kWithGaps4.data(), kLettersOnly4.data()},
 }};
 
 constexpr std::array<LanguageModel, 11> kLanguageList = {{

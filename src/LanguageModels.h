@@ -27,6 +27,7 @@ struct Table {
 struct AlphabetModel {
   const char* name;
   const char* script;       // that its letters are in
+  const char* about;        // what it is, for --help
   const char32_t* letters;  // lower case, in order
   int size;
   // The cost of each symbol, word gap last, when letters come at random with the mean frequencies

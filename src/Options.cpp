@@ -11,6 +11,7 @@
 
 #include "Diagnostics.h"
 #include "Guess.h"
+#include "LanguageModels.h"
 
 namespace {
 
@@ -178,9 +179,38 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
 
 namespace {
 
+// `text` in lines of at most 78 columns, broken at spaces, those after the first indented by
+// `indent` spaces.
+std::string Wrapped(const std::string& text, std::size_t indent = 0) {
+  constexpr std::size_t kWidth = 78;
+  std::string wrapped;
+  std::size_t lineStart = 0;
+  std::size_t lastSpace = std::string::npos;
+  std::size_t width = kWidth;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ') lastSpace = i;
+    if (i - lineStart >= width && lastSpace != std::string::npos && lastSpace > lineStart) {
+      wrapped += text.substr(lineStart, lastSpace - lineStart) + '\n' + std::string(indent, ' ');
+      lineStart = lastSpace + 1;
+      width = kWidth - indent;
+    }
+  }
+  return wrapped + text.substr(lineStart) + '\n';
+}
+
+// The presets, as the tables have them: "latin (the default), es (Spanish), ...".
+std::string Presets() {
+  std::string list;
+  for (const AlphabetModel& model : kAlphabetModels) {
+    list += std::string(list.empty() ? "" : ", ") + model.name + " (" +
+            (list.empty() ? "the default" : model.about) + ")";
+  }
+  return list;
+}
+
 std::string Usage() {
   return R"(Usage: simple_encryption [-s N]
-  or:  simple_encryption -e|-d [-s N] [-a NAME] [-o FILE] [FILE]...
+  or:  simple_encryption -e|-d [-s N] [-a NAME|--letters=L] [-o FILE] [FILE]...
   or:  simple_encryption --guess [-d] [-a NAME] [-o FILE] [FILE]...
   or:  simple_encryption --list [-a NAME] [-o FILE] [FILE]...
 Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
@@ -188,12 +218,16 @@ Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
 With no -e, -d, --guess or --list, encrypt and decrypt a built-in sentence,
 then each line typed, until a line is 'quit' or 'exit'.
 
-  -s, --shift=N        move letters N places (any int, taken modulo the
+  -s, --shift=N        move letters N places (an int, taken modulo the
                          alphabet's size; default 3)
-  -a, --alphabet=NAME  move the letters of NAME instead of the ASCII ones:
-                         es (a to z with ñ), ru, uk, el, or lower-case
-                         letters of your own in order (their capitals
-                         move too)
+)" +
+         Wrapped(
+             "  -a, --alphabet=NAME  move the letters of the alphabet NAME instead of the "
+             "ASCII ones: " +
+                 Presets(),
+             25) +
+         R"(      --letters=L      move the letters L, lower-case letters of your own in
+                         order, and their capitals
   -e, --encrypt        write the FILEs with their letters moved forward
   -d, --decrypt        write the FILEs with their letters moved back
   -g, --guess          print the shift that most likely encrypted each FILE;
@@ -215,22 +249,6 @@ read as UTF-8. A Caesar shift hides nothing; for secrecy, use gpg or age.
 std::string LanguagesParagraph() {
   return "The guess knows " + LanguageNames("and", {}) +
          ", and is refused when no shift makes the text read as one of them.";
-}
-
-// `text` in lines of at most 78 columns, broken at spaces.
-std::string Wrapped(const std::string& text) {
-  constexpr std::size_t kWidth = 78;
-  std::string wrapped;
-  std::size_t lineStart = 0;
-  std::size_t lastSpace = std::string::npos;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == ' ') lastSpace = i;
-    if (i - lineStart >= kWidth && lastSpace != std::string::npos && lastSpace > lineStart) {
-      wrapped += text.substr(lineStart, lastSpace - lineStart) + '\n';
-      lineStart = lastSpace + 1;
-    }
-  }
-  return wrapped + text.substr(lineStart) + '\n';
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "LanguageModels.h"
 #include "expected_output.h"
 
 namespace {
@@ -478,9 +479,40 @@ Case MissingFile(const std::string& holding, const std::string& name, const std:
       .Err("simple_encryption: " + quoted + ": No such file or directory\n");
 }
 
+// The names of the guess's languages in `script`, or in all, each once, in the tables' order,
+// as messages list them: "English, German or Dutch".
+std::string Languages(const std::string& join, const std::string& script = "") {
+  std::vector<std::string> names;
+  for (const LanguageModel& language : kLanguageModels) {
+    const bool inScript = script.empty() || kAlphabetModels[language.alphabet].script == script;
+    if (inScript && std::find(names.begin(), names.end(), language.name) == names.end()) {
+      names.emplace_back(language.name);
+    }
+  }
+  std::string list = names.front();
+  for (std::size_t i = 1; i < names.size(); ++i) {
+    list += (i + 1 == names.size() ? " " + join + " " : ", ") + names[i];
+  }
+  return list;
+}
+
+// `text` in lines of at most 78 columns, as many words to a line as fit.
+std::string Wrapped(const std::string& text) {
+  std::istringstream words(text);
+  std::string wrapped;
+  std::string line;
+  for (std::string word; words >> word;) {
+    if (!line.empty() && line.size() + 1 + word.size() > 78) {
+      wrapped += line + '\n';
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return wrapped + line + '\n';
+}
+
 const std::string kRefused =
-    "simple_encryption: no shift makes the text read as English, German, French, Spanish, "
-    "Italian, Dutch or Portuguese\n";
+    "simple_encryption: no shift makes the text read as " + Languages("or", "Latin") + "\n";
 
 const std::string kTryHelp = "Try 'simple_encryption --help' for more information.\n";
 Case UsageError(const char* name, std::vector<std::string> args, const std::string& problem) {
@@ -555,11 +587,11 @@ const std::vector<Case> kCases = {
         .Args({"--help", "--bogus"})
         .Start(),
     // The languages as the tables have them, in lines that fit.
-    Case(
-        "help names the languages", "",
-        "\nThe guess knows English, German, French, Spanish, Italian, Dutch, Portuguese,\nRussian, "
-        "Ukrainian and Greek, and is refused when no shift makes the text read\nas one of "
-        "them.\n\n")
+    Case("help names the languages", "",
+         "\n" +
+             Wrapped("The guess knows " + Languages("and") +
+                     ", and is refused when no shift makes the text read as one of them.") +
+             "\n")
         .Args({"--help"})
         .Within(),
     Case("version", "",
@@ -921,7 +953,8 @@ const std::vector<Case> kCases = {
     Case("Cyrillic letters that no shift makes a language",
          "Щгйъщ жрнх юм кюпъцжю йшлвфжф, хьу юэщнс хю жэйжшжшв.\n", "", 1)
         .Args({"--guess"})
-        .Err("simple_encryption: no shift makes the text read as Russian or Ukrainian\n"),
+        .Err("simple_encryption: no shift makes the text read as " + Languages("or", "Cyrillic") +
+             "\n"),
     UsageError("an alphabet of one letter", {"-e", "--letters", "a"},
                "invalid alphabet 'a': fewer than two letters"),
     UsageError("an alphabet with a letter twice", {"-e", "--letters", "abca"},

@@ -31,6 +31,7 @@ import registry
 # The registry's lists in the shapes the counting takes.
 ALPHABETS = [(a["name"], a["letters"]) for a in registry.ALPHABETS]
 SCRIPTS = {a["name"]: a["script"] for a in registry.ALPHABETS}
+ABOUT = {a["name"]: a["about"] for a in registry.ALPHABETS}
 LANGUAGES = [(l["code"], l["name"], registry.prior(l), l["alphabet"]) for l in registry.LANGUAGES]
 MESSAGES = registry.MESSAGES
 SOURCES = registry.packages()
@@ -352,8 +353,8 @@ def main():
     out += ["",
             "constexpr std::array<AlphabetModel, %d> kAlphabetList = {{" % len(ALPHABETS)]
     for index, (alphabet, letters) in enumerate(ALPHABETS):
-        out.append('  {"%s", "%s", U"%s", %d, kWithGaps%d.data(), kLettersOnly%d.data()},' % (
-            alphabet, SCRIPTS[alphabet], letters, len(letters), index, index))
+        out.append('  {"%s", "%s", "%s", U"%s", %d, kWithGaps%d.data(), kLettersOnly%d.data()},' % (
+            alphabet, SCRIPTS[alphabet], ABOUT[alphabet], letters, len(letters), index, index))
     out += ["}};", "", "constexpr std::array<LanguageModel, %d> kLanguageList = {{" % len(LANGUAGES)]
     alphabet_index = {alphabet: i for i, (alphabet, _) in enumerate(ALPHABETS)}
     for index, ((code, name, prior, alphabet), (levels, _, _, _)) in enumerate(zip(LANGUAGES, models)):

@@ -92,6 +92,15 @@ def manual_list():
     return out
 
 
+def manual_languages():
+    """The languages of each alphabet, for the manual."""
+    out = []
+    for alphabet in ALPHABETS:
+        codes = [l["code"] for l in LANGUAGES if l["alphabet"] == alphabet["name"]]
+        out += [".TP", ".B " + alphabet["name"], names(codes) + "."]
+    return out
+
+
 def readme_list():
     return textwrap.wrap("The presets of `-a` are " + ", ".join(
         "`%s` (%s)" % (a["name"], a["about"]) for a in ALPHABETS) + "; the guess knows " +
@@ -106,6 +115,8 @@ def completion_list():
 # Each file, the marker lines its list stands between, and what makes the list.
 DERIVED = [("docs/simple_encryption.1.in", ".\\\" The presets, from data/registry.toml",
             ".\\\" End of the presets", manual_list),
+           ("docs/simple_encryption.1.in", ".\\\" The languages, from data/registry.toml",
+            ".\\\" End of the languages", manual_languages),
            ("README.md", "<!-- From data/registry.toml: -->", "<!-- End -->", readme_list),
            ("completions/simple_encryption", "# The presets, from data/registry.toml:",
             "# End of the presets", completion_list)]
