@@ -496,6 +496,15 @@ std::string Languages(const std::string& join, const std::string& script = "") {
   return list;
 }
 
+// The names of the presets, as the tables list them: "latin, es, ru".
+std::string Presets() {
+  std::string list;
+  for (const AlphabetModel& alphabet : kAlphabetModels) {
+    list += (list.empty() ? "" : ", ") + std::string(alphabet.name);
+  }
+  return list;
+}
+
 // `text` in lines of at most 78 columns, as many words to a line as fit.
 std::string Wrapped(const std::string& text) {
   std::istringstream words(text);
@@ -965,8 +974,8 @@ const std::vector<Case> kCases = {
                "option --guess knows no language in the alphabet 'abc'"),
     // A typo of a preset is no alphabet of its own, which would move other letters than meant.
     UsageError("a misspelt preset", {"-e", "-a", "RU"},
-               "unknown alphabet 'RU'; did you mean 'ru'?\nThe alphabets are latin, es, ru, uk, "
-               "el; --letters takes letters of your own."),
+               "unknown alphabet 'RU'; did you mean 'ru'?\nThe alphabets are " + Presets() +
+                   "; --letters takes letters of your own."),
     UsageError("letters that are no letters", {"-e", "--letters", "e\u0301a"},
                "invalid alphabet 'e'$'\\314\\201''a': U+0301 is a combining mark, which cannot "
                "stand for a letter; write the letter it marks precomposed"),
