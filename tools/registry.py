@@ -51,7 +51,8 @@ def packages():
 
 def held_out_packages():
     """Every package the benches measure on."""
-    return sorted({l["held_out"]["package"] for l in LANGUAGES} | set(HELD_OUT_MESSAGES))
+    return sorted({l["held_out"]["package"] for l in LANGUAGES if "package" in l["held_out"]}
+                  | set(HELD_OUT_MESSAGES))
 
 
 def names(codes=None, join="and"):
