@@ -106,27 +106,23 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// The preset that `name` most likely meant, or nullptr: the one it names when spaces, case and
-// a region (ru_RU) are left aside; the alphabet of the language it names or begins the name of
-// (de, English, gr); or the one preset a single typing slip away (ua).
-const char* Nearest(const std::string& name) {
-  std::string folded;
-  for (const char c : name) {
-    if (c == '_' || c == '-' || c == '.') break;
-    if (c != ' ' && c != '\t')
-      folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  for (const AlphabetModel& model : kAlphabetModels) {
-    if (folded == model.name) return model.name;
-  }
-  const LanguageModel* named = nullptr;
+std::string Lowered(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return text;
+}
+
+// The alphabet of the language that `folded` is the code of, or begins the name of, or nullptr.
+const char* LanguageAlphabet(const std::string& folded) {
   for (const LanguageModel& model : kLanguageModels) {
-    std::string language = model.name;
-    for (char& c : language) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::string language = Lowered(model.name);
     const bool begins = folded.size() >= 2 && language.compare(0, folded.size(), folded) == 0;
-    if ((folded == model.code || begins) && named == nullptr) named = &model;
+    if (folded == model.code || begins) return kAlphabetModels[model.alphabet].name;
   }
-  if (named != nullptr) return kAlphabetModels[named->alphabet].name;
+  return nullptr;
+}
+
+// The one preset a single typing slip away from `folded`, or nullptr.
+const char* OneSlipAway(const std::string& folded) {
   const char* near = nullptr;
   for (const AlphabetModel& model : kAlphabetModels) {
     if (EditDistance(folded, model.name) != 1) continue;
@@ -134,6 +130,22 @@ const char* Nearest(const std::string& name) {
     near = model.name;
   }
   return near;
+}
+
+// The preset that `name` most likely meant, or nullptr: the one it names when spaces, case and
+// a region (ru_RU) are left aside; the alphabet of the language it names or begins the name of
+// (de, English, gr); or the one preset a single typing slip away (ua).
+const char* Nearest(const std::string& name) {
+  std::string folded;
+  for (const char c : name.substr(0, name.find_first_of("_-."))) {
+    if (c != ' ' && c != '\t') folded += c;
+  }
+  folded = Lowered(folded);
+  for (const AlphabetModel& model : kAlphabetModels) {
+    if (folded == model.name) return model.name;
+  }
+  const char* const alphabet = LanguageAlphabet(folded);
+  return alphabet != nullptr ? alphabet : OneSlipAway(folded);
 }
 
 }  // namespace
@@ -341,30 +353,34 @@ char* AlphabetRotation::Rotate(const char* data, std::size_t size, char* out) {
   return out;
 }
 
+std::size_t AlphabetRotation::RotateTwoByteLetters(const unsigned char* data, std::size_t size,
+                                                   char* out) const {
+  // Every letter is two bytes and becomes two bytes, so that text keeps its length and each
+  // byte's fate is decided by it and its neighbours: a byte from C2 to DF followed by a
+  // continuation byte begins a letter or other character wherever it stands, since no character
+  // takes it as a continuation. No byte waits to learn where the character before it ended, so
+  // the processor works on many at once: Russian prose goes three times as fast as by the loop
+  // of Rotate. The last few bytes, from where a character may begin, are left to that loop,
+  // which holds back one cut short.
+  if (size <= kMostHeld) return 0;
+  std::size_t end = size - kMostHeld;
+  while (end > 0 && (data[end] & 0xC0U) == 0x80U) --end;
+  const Change* const changes = inPlace.data();
+  unsigned carried = 0;  // the change to this byte, if the one before began a character
+  for (std::size_t i = 0; i < end; ++i) {
+    std::uint16_t key = 0;
+    std::memcpy(&key, data + i, sizeof key);
+    const Change change = changes[key];
+    out[i] = static_cast<char>(data[i] ^ change.first ^ carried);
+    carried = change.second;
+  }
+  return end;
+}
+
 char* AlphabetRotation::Rotate(const unsigned char* data, std::size_t size, char* out,
                                std::size_t& used) {
-  std::size_t i = 0;
-  if (!inPlace.empty() && size > kMostHeld) {
-    // Every letter is two bytes and becomes two bytes, so that text keeps its length and each
-    // byte's fate is decided by it and its neighbours: a byte from C2 to DF followed by a
-    // continuation byte begins a letter or other character wherever it stands, since no
-    // character takes it as a continuation. No byte waits to learn where the character before
-    // it ended, so the processor works on many at once: Russian prose goes three times as fast
-    // as by the loop below. The last few bytes, from where a character may begin, are left to
-    // that loop, which holds back one cut short.
-    std::size_t end = size - kMostHeld;
-    while (end > 0 && (data[end] & 0xC0U) == 0x80U) --end;
-    const Change* const changes = inPlace.data();
-    unsigned carried = 0;  // the change to this byte, if the one before began a character
-    for (; i < end; ++i) {
-      std::uint16_t key = 0;
-      std::memcpy(&key, data + i, sizeof key);
-      const Change change = changes[key];
-      out[i] = static_cast<char>(data[i] ^ change.first ^ carried);
-      carried = change.second;
-    }
-    out += end;
-  }
+  std::size_t i = inPlace.empty() ? 0 : RotateTwoByteLetters(data, size, out);
+  out += i;
   const Code* const table = low.data();
   // Most text is ASCII, or two-byte characters as accented, Cyrillic and Greek letters are:
   // these are looked up as they stand. Four to a round, so that each of the four tests of which

@@ -104,6 +104,9 @@ class AlphabetRotation {
   // Writes what `c` becomes at `out`, and returns the end of it; may write four bytes.
   char* Put(char32_t c, char* out) const;
   char* Rotate(const unsigned char* data, std::size_t size, char* out, std::size_t& used);
+  // Where every letter is two bytes: writes what the `size` bytes at `data` become at `out`, all
+  // but the last few, and returns how many it wrote.
+  std::size_t RotateTwoByteLetters(const unsigned char* data, std::size_t size, char* out) const;
 
   // What a character becomes, in UTF-8: its bytes, of which `length` count.
   struct Code {

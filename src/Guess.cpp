@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "Alphabet.h"
 #include "Diagnostics.h"
@@ -83,7 +84,7 @@ std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) 
 
 }  // namespace
 
-Sample::FirstLine::FirstLine(const Alphabet& letters) : alphabet(letters) {
+Sample::FirstLine::FirstLine(Alphabet letters) : alphabet(std::move(letters)) {
   for (std::size_t c = 0; c < asciiLetter.size(); ++c) {
     asciiLetter[c] = alphabet.Index(static_cast<char32_t>(c)) >= 0;
   }
@@ -181,9 +182,11 @@ ShiftGuesser::Ranking Sample::Rank() const {
 }
 
 std::vector<std::size_t> GuessedAlphabets() {
-  std::vector<std::size_t> alphabets = {0};
-  for (std::size_t i = 1; i < kAlphabetModels.size(); ++i) {
-    if (std::string(kAlphabetModels[i].script) != kAlphabetModels[0].script) alphabets.push_back(i);
+  std::vector<std::size_t> alphabets = {kDefaultAlphabet};
+  for (std::size_t i = 0; i < kAlphabetModels.size(); ++i) {
+    if (std::string(kAlphabetModels[i].script) != kAlphabetModels[kDefaultAlphabet].script) {
+      alphabets.push_back(i);
+    }
   }
   return alphabets;
 }
@@ -272,6 +275,35 @@ std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& lin
   return listing;
 }
 
+namespace {
+
+Outcome Written(const Writer& write, const std::string& text) {
+  return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
+}
+
+// The lines of --list for `message`, headed by its name where there are several.
+std::string ListingOf(const Message& message, const Sample& sample,
+                      const ShiftGuesser::Ranking& ranking) {
+  const auto guessed = static_cast<std::size_t>(
+      std::find(message.alphabets.begin(), message.alphabets.end(), ranking.alphabet) -
+      message.alphabets.begin());
+  const std::string heading =
+      message.several ? std::string(message.first ? "" : "\n") + "==> " + message.name + " <==\n"
+                      : "";
+  return heading + Listing(ranking, sample.firstLines[guessed].Text());
+}
+
+// The line of --guess for `message`. The alphabet is named where it is not the one -a named or
+// the default, since the shift alone would send -d -s to the wrong letters.
+std::string ShiftLine(const Message& message, const ShiftGuesser::Ranking& ranking) {
+  const bool nameAlphabet = !message.alphabetGiven && ranking.alphabet != kDefaultAlphabet;
+  return std::to_string(ranking.shifts[0]) +
+         (nameAlphabet ? std::string(" ") + kAlphabetModels[ranking.alphabet].name : "") +
+         (message.several ? "  " + message.name : "") + "\n";
+}
+
+}  // namespace
+
 Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write) {
   const bool decrypting = output == GuessOutput::kDecryption;
   Sample sample({}, message.alphabets);
@@ -284,38 +316,18 @@ Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& w
   if (sample.Letters() == 0) {
     // Written already, but for a character the input cut short: without letters it reads the
     // same under every shift.
-    if (decrypting) {
-      return write(sample.held.data(), sample.held.size()) ? Outcome::kDone : Outcome::kWriteFailed;
-    }
+    if (decrypting) return Written(write, sample.held);
     Report(about + "no letters to guess the shift from");
     return Outcome::kFailed;
   }
   const ShiftGuesser::Ranking ranking = sample.Rank();
-  const auto guessed = static_cast<std::size_t>(
-      std::find(message.alphabets.begin(), message.alphabets.end(), ranking.alphabet) -
-      message.alphabets.begin());
-  std::string text;
-  if (output == GuessOutput::kListing) {
-    // A list is given even for a guess that would be refused, since it is for looking.
-    if (message.several) {
-      text = std::string(message.first ? "" : "\n") + "==> " + message.name + " <==\n";
-    }
-    text += Listing(ranking, sample.firstLines[guessed].Text());
-    return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
-  }
+  // A list is given even for a guess that would be refused, since it is for looking.
+  if (output == GuessOutput::kListing) return Written(write, ListingOf(message, sample, ranking));
   const Judgement judgement = Judge(ranking);
   if (!judgement.message.empty()) Report(about + judgement.message);
   if (judgement.refused) return Outcome::kFailed;
-  if (decrypting) {
-    return DecryptRest(ranking.shifts[0], ranking.alphabet, sample, message.read, write)
-               ? Outcome::kDone
-               : Outcome::kWriteFailed;
-  }
-  // The alphabet is named where it is not the one -a named or the ASCII letters, since the shift
-  // alone would send -d -s to the wrong letters.
-  const bool nameAlphabet = !message.alphabetGiven && ranking.alphabet != 0;
-  text = std::to_string(ranking.shifts[0]) +
-         (nameAlphabet ? std::string(" ") + kAlphabetModels[ranking.alphabet].name : "") +
-         (message.several ? "  " + message.name : "") + "\n";
-  return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
+  if (!decrypting) return Written(write, ShiftLine(message, ranking));
+  return DecryptRest(ranking.shifts[0], ranking.alphabet, sample, message.read, write)
+             ? Outcome::kDone
+             : Outcome::kWriteFailed;
 }

@@ -22,7 +22,7 @@ struct Sample {
   class FirstLine {
    public:
     static constexpr std::size_t kBytes = 1024;
-    explicit FirstLine(const Alphabet& letters);
+    explicit FirstLine(Alphabet letters);
     void Add(const char* data, std::size_t size);
     [[nodiscard]] std::string Text() const;
 
@@ -45,7 +45,7 @@ struct Sample {
 
   // A sample read in each of `alphabets`, in kAlphabetModels: the ASCII letters by default.
   explicit Sample(ShiftGuesser::Bounds bounds = {},
-                  const std::vector<std::size_t>& alphabets = {0});
+                  const std::vector<std::size_t>& alphabets = {kDefaultAlphabet});
 
   // Takes in what ReadSample read.
   void Add(const char* data, std::size_t size);
@@ -107,12 +107,12 @@ enum class Outcome { kDone, kFailed, kWriteFailed };
 // One message and how it stands among the others.
 struct Message {
   const Reader& read;
-  std::function<bool()> readFailed;          // whether a read failed, and was reported
-  std::string name;                          // quoted, for messages and output lines
-  bool several = false;                      // whether messages and output lines name it
-  bool first = true;                         // whether it is the first one listed
-  std::vector<std::size_t> alphabets = {0};  // to guess in, in kAlphabetModels
-  bool alphabetGiven = false;                // whether -a named it, so that the output need not
+  std::function<bool()> readFailed;  // whether a read failed, and was reported
+  std::string name;                  // quoted, for messages and output lines
+  bool several = false;              // whether messages and output lines name it
+  bool first = true;                 // whether it is the first one listed
+  std::vector<std::size_t> alphabets = {kDefaultAlphabet};  // to guess in, in kAlphabetModels
+  bool alphabetGiven = false;  // whether -a named it, so that the output need not
 };
 
 // Guesses the shift of `message` and writes what `output` asks for with `write`. Reports a

@@ -61,8 +61,9 @@ struct LanguageModel {
   }
 };
 
-// The first alphabet is the one used when none is given.
 extern const Table<AlphabetModel> kAlphabetModels;
+// The row of the alphabet used when none is given, the first.
+inline constexpr std::size_t kDefaultAlphabet = 0;
 extern const Table<LanguageModel> kLanguageModels;
 
 #endif  // SIMPLE_ENCRYPTION_LANGUAGE_MODELS_H

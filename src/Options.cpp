@@ -80,100 +80,131 @@ std::string ModeOption(bool encrypt, bool decrypt, bool shiftGiven) {
 
 }  // namespace
 
-ParsedCommandLine ParseCommandLine(int argc, char** argv) {
-  ParsedCommandLine parsed;
-  Options& options = parsed.options;
+namespace {
+
+// The options read so far, as they were given.
+struct Given {
   bool encrypt = false;
   bool decrypt = false;
   bool guess = false;
   bool list = false;
-  bool shiftGiven = false;
-  bool outputGiven = false;
-  bool presetGiven = false;
-  bool lettersGiven = false;
+  bool shift = false;
+  bool output = false;
+  bool preset = false;
+  bool letters = false;
+};
+
+// Takes in the option that getopt_long returned as `result`. Returns false where reading ends
+// there: at a usage error, which `parsed.error` then holds, or at help or the version.
+bool TakeOption(int result, const char* word, ParsedCommandLine& parsed, Given& given) {
+  Options& options = parsed.options;
+  switch (result) {
+    case 's':
+      parsed.error = ParseShift(optarg, options.shift);
+      given.shift = true;
+      break;
+    case 'a':
+      options.alphabet = FindPreset(optarg, parsed.error);
+      given.preset = true;
+      break;
+    case kLettersOption:
+      options.alphabet = LettersAlphabet(optarg, parsed.error);
+      given.letters = true;
+      break;
+    case 'e':
+      given.encrypt = true;
+      break;
+    case 'd':
+      given.decrypt = true;
+      break;
+    case 'g':
+      given.guess = true;
+      break;
+    case 'l':
+      given.list = true;
+      break;
+    case 'o':
+      options.output = optarg;
+      // Caught here, before anything is read, rather than when the finished file cannot be put
+      // in place.
+      if (options.output.empty()) parsed.error = "invalid output file: ''";
+      given.output = true;
+      break;
+    // Help and the version act where they are read, as in the core utilities: whatever follows
+    // is not looked at, and whatever came before was valid.
+    case 'h':
+      options.mode = Options::Mode::kHelp;
+      return false;
+    case kVersionOption:
+      options.mode = Options::Mode::kVersion;
+      return false;
+    default:
+      parsed.error = OptionError(result, optopt, word);
+      break;
+  }
+  return parsed.error.empty();
+}
+
+// The problem with modes that cannot go together, or an empty string.
+std::string ModeConflict(const Given& given) {
+  if (given.encrypt && given.decrypt) {
+    return "options --encrypt and --decrypt cannot be used together";
+  }
+  if (given.preset && given.letters) {
+    return "options --alphabet and --letters cannot be used together";
+  }
+  if (given.list && (given.encrypt || given.decrypt || given.shift || given.guess)) {
+    return "option --list cannot be used with " +
+           (given.guess ? std::string("--guess")
+                        : ModeOption(given.encrypt, given.decrypt, given.shift));
+  }
+  if (given.guess && (given.encrypt || given.shift)) {
+    return "option --guess cannot be used with " + ModeOption(given.encrypt, false, given.shift);
+  }
+  return "";
+}
+
+// The problem with options that cannot go together, or go with nothing, or an empty string.
+std::string Conflict(const Given& given, const Options& options) {
+  std::string modes = ModeConflict(given);
+  if (!modes.empty()) return modes;
+  if ((given.list || given.guess) && given.letters) {
+    return std::string("option ") + (given.list ? "--list" : "--guess") +
+           " knows no language in the alphabet " + Quote(options.alphabet->Name());
+  }
+  const bool filter = given.list || given.guess || given.encrypt || given.decrypt;
+  if (!filter && (given.output || options.alphabet)) {
+    const char* const option = given.output    ? "--output"
+                               : given.letters ? "--letters"
+                                               : "--alphabet";
+    return std::string("option ") + option + " needs --encrypt, --decrypt, --guess or --list";
+  }
+  if (!filter && !options.files.empty()) return "extra operand " + Quote(options.files.front());
+  return "";
+}
+
+Options::Mode ModeOf(const Given& given) {
+  if (given.list) return Options::Mode::kList;
+  if (given.guess) return given.decrypt ? Options::Mode::kGuessDecrypt : Options::Mode::kGuess;
+  if (given.encrypt) return Options::Mode::kEncrypt;
+  return given.decrypt ? Options::Mode::kDecrypt : Options::Mode::kSession;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(int argc, char** argv) {
+  ParsedCommandLine parsed;
+  Given given;
   opterr = 0;
   optind = 1;
   int result = 0;
   while ((result = getopt_long(argc, argv, ":s:a:edglo:h", kLongOptions.data(), nullptr)) != -1) {
-    switch (result) {
-      case 's':
-        parsed.error = ParseShift(optarg, options.shift);
-        if (!parsed.error.empty()) return parsed;
-        shiftGiven = true;
-        break;
-      case 'a':
-        options.alphabet = FindPreset(optarg, parsed.error);
-        if (!parsed.error.empty()) return parsed;
-        presetGiven = true;
-        break;
-      case kLettersOption:
-        options.alphabet = LettersAlphabet(optarg, parsed.error);
-        if (!parsed.error.empty()) return parsed;
-        lettersGiven = true;
-        break;
-      case 'e':
-        encrypt = true;
-        break;
-      case 'd':
-        decrypt = true;
-        break;
-      case 'g':
-        guess = true;
-        break;
-      case 'l':
-        list = true;
-        break;
-      case 'o':
-        options.output = optarg;
-        // Caught here, before anything is read, rather than when the finished file cannot be
-        // put in place.
-        if (options.output.empty()) {
-          parsed.error = "invalid output file: ''";
-          return parsed;
-        }
-        outputGiven = true;
-        break;
-      // Help and the version act where they are read, as in the core utilities: whatever
-      // follows is not looked at, and whatever came before was valid.
-      case 'h':
-        options.mode = Options::Mode::kHelp;
-        return parsed;
-      case kVersionOption:
-        options.mode = Options::Mode::kVersion;
-        return parsed;
-      default:
-        parsed.error = OptionError(result, optopt, argv[optind - 1]);
-        return parsed;
-    }
+    if (!TakeOption(result, argv[optind - 1], parsed, given)) return parsed;
   }
+  Options& options = parsed.options;
   options.files.assign(argv + optind, argv + argc);
-  if (encrypt && decrypt) {
-    parsed.error = "options --encrypt and --decrypt cannot be used together";
-  } else if (presetGiven && lettersGiven) {
-    parsed.error = "options --alphabet and --letters cannot be used together";
-  } else if (list && (encrypt || decrypt || shiftGiven || guess)) {
-    parsed.error = "option --list cannot be used with " +
-                   (guess ? std::string("--guess") : ModeOption(encrypt, decrypt, shiftGiven));
-  } else if (guess && (encrypt || shiftGiven)) {
-    parsed.error = "option --guess cannot be used with " + ModeOption(encrypt, false, shiftGiven);
-  } else if ((list || guess) && lettersGiven) {
-    parsed.error = std::string("option ") + (list ? "--list" : "--guess") +
-                   " knows no language in the alphabet " + Quote(options.alphabet->Name());
-  } else if (list) {
-    options.mode = Options::Mode::kList;
-  } else if (guess) {
-    options.mode = decrypt ? Options::Mode::kGuessDecrypt : Options::Mode::kGuess;
-  } else if (encrypt || decrypt) {
-    options.mode = encrypt ? Options::Mode::kEncrypt : Options::Mode::kDecrypt;
-  } else if (outputGiven || options.alphabet) {
-    parsed.error = std::string("option ") +
-                   (outputGiven    ? "--output"
-                    : lettersGiven ? "--letters"
-                                   : "--alphabet") +
-                   " needs --encrypt, --decrypt, --guess or --list";
-  } else if (!options.files.empty()) {
-    parsed.error = "extra operand " + Quote(options.files.front());
-  }
+  parsed.error = Conflict(given, options);
+  if (parsed.error.empty()) options.mode = ModeOf(given);
   return parsed;
 }
 

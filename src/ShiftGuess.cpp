@@ -154,18 +154,22 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
       continue;
     }
     held += static_cast<char>(byte);
-    // The characters that the bytes held so far make, and bytes that begin none, as gaps.
-    while (!held.empty()) {
-      char32_t c = 0;
-      const int length =
-          DecodeUtf8(reinterpret_cast<const unsigned char*>(held.data()), held.size(), c);
-      if (length == kCutShort) break;
-      Take(length == 0 ? -1 : reading.Index(c));
-      held.erase(0, length == 0 ? 1 : static_cast<std::size_t>(length));
-    }
+    TakeHeld();
     if (letters > 0) ++span;
   }
   return size;
+}
+
+void ShiftGuesser::TakeHeld() {
+  // The characters that the bytes held so far make, and bytes that begin none, as gaps.
+  while (!held.empty()) {
+    char32_t c = 0;
+    const int length =
+        DecodeUtf8(reinterpret_cast<const unsigned char*>(held.data()), held.size(), c);
+    if (length == kCutShort) return;
+    Take(length == 0 ? -1 : reading.Index(c));
+    held.erase(0, length == 0 ? 1 : static_cast<std::size_t>(length));
+  }
 }
 
 ShiftGuesser::Costs ShiftGuesser::Score() const {

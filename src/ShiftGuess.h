@@ -36,7 +36,7 @@ class ShiftGuesser {
   using Bounds = GuessBounds;
 
   // Guesses in kAlphabetModels[inAlphabet], the ASCII letters by default.
-  explicit ShiftGuesser(Bounds bounds = {}, std::size_t inAlphabet = 0);
+  explicit ShiftGuesser(Bounds bounds = {}, std::size_t inAlphabet = kDefaultAlphabet);
 
   // Takes in up to `size` bytes of ciphertext and returns how many it took: all of them, unless
   // it becomes Full() first.
@@ -53,8 +53,8 @@ class ShiftGuesser {
   [[nodiscard]] const ::Alphabet& Reading() const { return reading; }
 
   struct Ranking {
-    std::size_t alphabet = 0;                  // whose shifts these are, in kAlphabetModels
-    std::vector<std::size_t> alphabets = {0};  // all that were ranked
+    std::size_t alphabet = kDefaultAlphabet;  // whose shifts these are, in kAlphabetModels
+    std::vector<std::size_t> alphabets = {kDefaultAlphabet};  // all that were ranked
     std::vector<int> shifts;  // most likely first; equal probabilities in shift order
     // Of each of `shifts`, summed over the languages; with `noLanguage`, and the probabilities of
     // the other alphabets ranked with this one, they sum to 1.
@@ -80,6 +80,8 @@ class ShiftGuesser {
 
  private:
   void Take(int place);
+  // Takes in the characters that `held` holds, all but one cut short.
+  void TakeHeld();
 
   Bounds limits;
   std::size_t alphabet;

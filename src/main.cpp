@@ -117,8 +117,9 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
       const Reader read = [&input](char* data, std::size_t capacity) {
         return input.ReadAll(data, capacity);
       };
-      AlphabetRotation rotation(options.alphabet ? *options.alphabet : PresetAlphabet(0),
-                                options.shift, options.mode == Options::Mode::kEncrypt);
+      AlphabetRotation rotation(
+          options.alphabet ? *options.alphabet : PresetAlphabet(kDefaultAlphabet), options.shift,
+          options.mode == Options::Mode::kEncrypt);
       if (!RotateStream(rotation, read, write)) return EXIT_FAILURE;
     } else {
       const GuessOutput guessOutput = options.mode == Options::Mode::kList ? GuessOutput::kListing
