@@ -6,12 +6,14 @@ README and the bash completion give of them, between their marker lines.
     python3 tools/registry.py          # rewrites those lists
     python3 tools/registry.py --check  # fails, naming the file, where one differs
     python3 tools/registry.py --held-out ALPHABET   # the held-out text of its languages
+    python3 tools/registry.py --code-points  # the presets' letters beyond ASCII, as the manual
 
 --help's lists come from the program's own tables, which tools/language_tables.py writes from
 the same registry.
 """
 import fractions
 import os
+import re
 import sys
 import textwrap
 import tomllib
@@ -102,6 +104,16 @@ def manual_languages():
     return out
 
 
+def manual_fallbacks():
+    """For each character the manual writes as \\[uXXXX], a fallback where the font has no glyph
+    for it (groff's PostScript fonts and the C locale's terminal have no Cyrillic): its code
+    point, so that every letter still shows, and groff renders the page without a warning."""
+    with open(os.path.join(ROOT, "docs", "simple_encryption.1.in"), encoding="utf-8") as f:
+        page = f.read()
+    names = sorted(set(re.findall(r"\\\[(u[0-9A-F]{4}(?:_[0-9A-F]{4})*)\]", page)))
+    return [".fchar \\[%s] U+%s" % (name, name[1:].replace("_", "+U+")) for name in names]
+
+
 def readme_list():
     return textwrap.wrap("The presets of `-a` are " + ", ".join(
         "`%s` (%s)" % (a["name"], a["about"]) for a in ALPHABETS) + "; the guess knows " +
@@ -114,7 +126,9 @@ def completion_list():
 
 
 # Each file, the marker lines its list stands between, and what makes the list.
-DERIVED = [("docs/simple_encryption.1.in", ".\\\" The presets, from data/registry.toml",
+DERIVED = [("docs/simple_encryption.1.in", ".\\\" Fallbacks, from tools/registry.py",
+            ".\\\" End of the fallbacks", manual_fallbacks),
+           ("docs/simple_encryption.1.in", ".\\\" The presets, from data/registry.toml",
             ".\\\" End of the presets", manual_list),
            ("docs/simple_encryption.1.in", ".\\\" The languages, from data/registry.toml",
             ".\\\" End of the languages", manual_languages),
@@ -133,6 +147,11 @@ def held_out(alphabet):
 
 
 def main():
+    if sys.argv[1:] == ["--code-points"]:
+        for alphabet in ALPHABETS:
+            if any(ord(c) > 0x7F for c in alphabet["letters"]):
+                print(code_points(alphabet["letters"]).replace("\\(en", "-"))
+        return
     if sys.argv[1:2] == ["--held-out"]:
         held_out(sys.argv[2])
         return
