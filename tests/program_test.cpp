@@ -110,17 +110,46 @@ struct Outcome {
   std::string leftovers;  // names of files the program left in the folder
 };
 
-// One row: the program's arguments and standard input, and what it must write and return.
+// One row: the program's arguments and standard input, and what it must write and return,
+// each field set by the method of its name.
 struct Case {
-  Case(std::string caseName, std::string stdinText, std::string out, int status = 0,
-       std::string stdinPath = "", std::string stdoutPath = "", std::size_t limit = 0)
-      : name(std::move(caseName)),
-        input(std::move(stdinText)),
-        expectedOut(std::move(out)),
-        expectedStatus(status),
-        inPath(std::move(stdinPath)),
-        outPath(std::move(stdoutPath)),
-        outputLimit(limit) {}
+  explicit Case(std::string caseName) : name(std::move(caseName)) {}
+  // Standard input, as a file "@in" unless StdinFrom says otherwise.
+  Case& In(std::string text) {
+    input = std::move(text);
+    return *this;
+  }
+  // Standard output: after the demonstration, the heading and the first prompt, or with
+  // arguments the whole output.
+  Case& Out(std::string text) {
+    expectedOut = std::move(text);
+    return *this;
+  }
+  Case& Status(int status) {
+    expectedStatus = status;
+    return *this;
+  }
+  // Standard input from this path, or a pipe (kInputPipe, kInputNeverEnds), or closed.
+  Case& StdinFrom(std::string path) {
+    inPath = std::move(path);
+    return *this;
+  }
+  // Standard output to this path, not captured, or appended to "@in", or closed.
+  Case& StdoutTo(std::string path) {
+    outPath = std::move(path);
+    return *this;
+  }
+  // Files the program writes capped at this many bytes, as a full disk would: only the part of
+  // the expected output before it is written.
+  Case& OutputLimit(std::size_t bytes) {
+    outputLimit = bytes;
+    return *this;
+  }
+  // The output, a long text such as --help's or --list's, must fit an 80-column terminal.
+  Case& FitsTerminal() {
+    fitsTerminal = true;
+    return *this;
+  }
   // With arguments, expectedOut is the whole output. "@in" stands for the file holding `input`.
   Case& Args(std::vector<std::string> words) {
     args = std::move(words);
@@ -198,11 +227,12 @@ struct Case {
   }
   std::string name;
   std::string input;
-  std::string expectedOut;  // after the demonstration, the heading and the first prompt
-  int expectedStatus;
-  std::string inPath;       // instead of a file holding `input`, when set
-  std::string outPath;      // standard output not captured, when set
-  std::size_t outputLimit;  // bytes of output; only the part of expectedOut before it is written
+  std::string expectedOut;
+  int expectedStatus = 0;
+  std::string inPath;
+  std::string outPath;
+  std::size_t outputLimit = 0;
+  bool fitsTerminal = false;
   std::vector<std::string> args;
   std::string expectedErr;
   std::size_t addressSpace = 0;
@@ -466,7 +496,9 @@ const std::string kManyLinesEncrypted = Repeat("Cheud-123 abc\n", 4000);
 
 // A replacement that fails at its last steps, which must leave the file as it was.
 Case FailedReplacement(const char* call) {
-  return Case(std::string("a failed ") + call + " leaves the file as it was", "Khoor", "", 1)
+  return Case(std::string("a failed ") + call + " leaves the file as it was")
+      .In("Khoor")
+      .Status(1)
       .Args({"-d", "-o", "@in", "@in"})
       .Fault(call)
       .Err("simple_encryption: @in: Input/output error\n")
@@ -474,7 +506,8 @@ Case FailedReplacement(const char* call) {
 }
 
 Case MissingFile(const std::string& holding, const std::string& name, const std::string& quoted) {
-  return Case("a missing file whose name holds " + holding, "", "", 1)
+  return Case("a missing file whose name holds " + holding)
+      .Status(1)
       .Args({"-e", name})
       .Err("simple_encryption: " + quoted + ": No such file or directory\n");
 }
@@ -525,93 +558,123 @@ const std::string kRefused =
 
 const std::string kTryHelp = "Try 'simple_encryption --help' for more information.\n";
 Case UsageError(const char* name, std::vector<std::string> args, const std::string& problem) {
-  return Case(name, "", "", 2)
+  return Case(name)
+      .Status(2)
       .Args(std::move(args))
       .Err("simple_encryption: " + problem + "\n" + kTryHelp);
 }
 
-// One test per row, so that ctest can run the rows side by side.
-const std::vector<Case> kCases = {
-    {"example session", "Zebra-123 xyz\nquit\n",
-     Block("Zebra-123 xyz", "Cheud-123 abc") + kGoodbye},
-    {"exit as the first line", "exit\n", kGoodbye},
+// One test per row, so that ctest can run the rows side by side, and one instantiation per
+// group, so that ctest's names say what a row checks.
+// The session: the demonstration, then each line typed
+const std::vector<Case> kSession = {
+    Case("example session")
+        .In("Zebra-123 xyz\nquit\n")
+        .Out(Block("Zebra-123 xyz", "Cheud-123 abc") + kGoodbye),
+    Case("exit as the first line").In("exit\n").Out(kGoodbye),
     // Commands match only exactly: case, spaces, a CR from CR LF input or extra text would
     // wrongly end the session if the comparison were loose.
-    {"text that only looks like a command", "Quit\n quit\nquit \nquit\r\nQUIT\nquitting\nexit!\n",
-     Block("Quit", "Txlw") + Block(" quit", " txlw") + Block("quit ", "txlw ") +
-         Block("quit\r", "txlw\r") + Block("QUIT", "TXLW") + Block("quitting", "txlwwlqj") +
-         Block("exit!", "halw!") + kGoodbye},
+    Case("text that only looks like a command")
+        .In("Quit\n quit\nquit \nquit\r\nQUIT\nquitting\nexit!\n")
+        .Out(Block("Quit", "Txlw") + Block(" quit", " txlw") + Block("quit ", "txlw ") +
+             Block("quit\r", "txlw\r") + Block("QUIT", "TXLW") + Block("quitting", "txlwwlqj") +
+             Block("exit!", "halw!") + kGoodbye),
     // Spaces and tabs kept; an empty line still gives a block.
-    {"blank and padded lines", "\n\t a \t\nexit\n",
-     Block("", "") + Block("\t a \t", "\t d \t") + kGoodbye},
+    Case("blank and padded lines")
+        .In("\n\t a \t\nexit\n")
+        .Out(Block("", "") + Block("\t a \t", "\t d \t") + kGoodbye),
     // NUL must not end the line, and high bytes must not be taken for letters.
-    Case("binary line", "a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s,
-         Block("a\0b\x7F\x80\xC3\xA9\xFF"s
-               "Z@[`{",
-               "d\0e\x7F\x80\xC3\xA9\xFF"s
-               "C@[`{") +
+    Case("binary line")
+        .In("a\0b\x7F\x80\xC3\xA9\xFFZ@[`{\nquit\n"s)
+        .Out(Block("a\0b\x7F\x80\xC3\xA9\xFF"s
+                   "Z@[`{",
+                   "d\0e\x7F\x80\xC3\xA9\xFF"s
+                   "C@[`{") +
              kGoodbye)
         .Representative(),
-    Case("line longer than any stream buffer", kLongLine + "\nquit\n",
-         Block(kLongLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye)
+    Case("line longer than any stream buffer")
+        .In(kLongLine + "\nquit\n")
+        .Out(Block(kLongLine, Repeat("Cheud-123 abc\xFF\0"s, 20000)) + kGoodbye)
         .Representative(),
     // End of input must end the program as quit does, not repeat the last pass forever.
-    {"last line without a line feed", "abc", Block("abc", "def") + kGoodbye},
-    {"quit without a line feed", "quit", kGoodbye},
-    {"empty input", "", kGoodbye},
+    Case("last line without a line feed").In("abc").Out(Block("abc", "def") + kGoodbye),
+    Case("quit without a line feed").In("quit").Out(kGoodbye),
+    Case("empty input").Out(kGoodbye),
     // A read error must not pass for end of input and a normal exit.
-    Case("standard input is a directory", "", "", 1, "/")
+    Case("standard input is a directory")
+        .Status(1)
+        .StdinFrom("/")
         .Err("simple_encryption: read error: Is a directory\n"),
     // Output that cannot be written must not end with a success status, even when only the last
     // line fails ...
-    Case("disk full in Goodbye", "abc\nquit\n", Block("abc", "def") + kGoodbye, 1, "", "",
-         LimitBeforeEnd(Block("abc", "def") + kGoodbye, 4))
+    Case("disk full in Goodbye")
+        .In("abc\nquit\n")
+        .Out(Block("abc", "def") + kGoodbye)
+        .Status(1)
+        .OutputLimit(LimitBeforeEnd(Block("abc", "def") + kGoodbye, 4))
         .Representative()
         .Err("simple_encryption: write error: File too large\n"),
     // ... nor leave the program waiting for input after the output has already failed.
-    Case("standard output is full, input never ends", "", "", 1, kInputNeverEnds, "/dev/full")
+    Case("standard output is full, input never ends")
+        .Status(1)
+        .StdinFrom(kInputNeverEnds)
+        .StdoutTo("/dev/full")
         .Err("simple_encryption: write error: No space left on device\n"),
     // A prompt is only flushed by the next read unless the program flushes it itself.
-    Case("disk full in the second prompt, input never ends", Repeat("Zebra", 40) + "\n",
-         kZebraBlock, 1, kInputNeverEnds, "", LimitBeforeEnd(kZebraBlock, 20))
+    Case("disk full in the second prompt, input never ends")
+        .In(Repeat("Zebra", 40) + "\n")
+        .Out(kZebraBlock)
+        .Status(1)
+        .StdinFrom(kInputNeverEnds)
+        .OutputLimit(LimitBeforeEnd(kZebraBlock, 20))
         .Err("simple_encryption: write error: File too large\n"),
     // Out of memory while a line is encrypted, the runtime would abort the program.
-    Case("memory runs out", "", "", 1)
+    Case("memory runs out")
+        .Status(1)
         .LineOf(std::size_t{24} << 20)
         .AddressSpace(std::size_t{64} << 20)
         .Err("simple_encryption: memory exhausted\n"),
+};
 
-    // ---- Options
-    Case("a shift chosen for the session", "Zebra\nquit\n",
-         kDemoWithShift25 + "\nInteractive Mode:\n" + kPrompt + Block("Zebra", "Ydaqz") + kGoodbye)
+// Options
+const std::vector<Case> kOptions = {
+    Case("a shift chosen for the session")
+        .In("Zebra\nquit\n")
+        .Out(kDemoWithShift25 + "\nInteractive Mode:\n" + kPrompt + Block("Zebra", "Ydaqz") +
+             kGoodbye)
         .Args({"--shift=-27"}),
     // Nothing but the bytes: no labels, no end at "quit", no line feed added, NUL and CR kept.
-    Case("encrypting a file", "quit\r\n" + kAllBytes, "txlw\r\n" + kAllBytesEncrypted)
+    Case("encrypting a file")
+        .In("quit\r\n" + kAllBytes)
+        .Out("txlw\r\n" + kAllBytesEncrypted)
         .Representative()
         .Args({"-e", "@in"}),
-    Case("decrypting standard input", kAllBytesEncrypted, kAllBytes).Args({"-ds3"}),
-    Case("help", "", "Usage: simple_encryption [-s N]\n").Args({"--help"}).Start(),
+    Case("decrypting standard input").In(kAllBytesEncrypted).Out(kAllBytes).Args({"-ds3"}),
+    Case("help").Out("Usage: simple_encryption [-s N]\n").Args({"--help"}).Start().FitsTerminal(),
     // Help acts where it is read, as in the core utilities.
-    Case("help before a bad option", "", "Usage: simple_encryption [-s N]\n")
+    Case("help before a bad option")
+        .Out("Usage: simple_encryption [-s N]\n")
         .Args({"--help", "--bogus"})
-        .Start(),
+        .Start()
+        .FitsTerminal(),
     // The languages as the tables have them, in lines that fit.
-    Case("help names the languages", "",
-         "\n" +
+    Case("help names the languages")
+        .Out("\n" +
              Wrapped("The guess knows " + Languages("and") +
                      ", and is refused when no shift makes the text read as one of them.") +
              "\n")
         .Args({"--help"})
-        .Within(),
-    Case("version", "",
-         "simple_encryption " SIMPLE_ENCRYPTION_VERSION
-         "\nCopyright (C) 2026 The simple_encryption authors.\n"
-         "License MIT: <https://opensource.org/licenses/MIT>.\n"
-         "This is free software: you are free to change and redistribute it.\n"
-         "There is NO WARRANTY, to the extent permitted by law.\n")
+        .Within()
+        .FitsTerminal(),
+    Case("version")
+        .Out("simple_encryption " SIMPLE_ENCRYPTION_VERSION
+             "\nCopyright (C) 2026 The simple_encryption authors.\n"
+             "License MIT: <https://opensource.org/licenses/MIT>.\n"
+             "This is free software: you are free to change and redistribute it.\n"
+             "There is NO WARRANTY, to the extent permitted by law.\n")
         .Args({"--version"}),
     // A sign the parser must skip, and not take for part of the number.
-    Case("a shift with a plus sign", "abc", "def").Args({"-e", "-s", "+3"}),
+    Case("a shift with a plus sign").In("abc").Out("def").Args({"-e", "-s", "+3"}),
     UsageError("an unknown option", {"-e", "--bogus"}, "unrecognized option '--bogus'"),
     UsageError("a shift that is not a number", {"-s", "3x"}, "invalid shift: '3x'"),
     // The first invalid shift is the error, whatever follows it.
@@ -643,18 +706,27 @@ const std::vector<Case> kCases = {
                "option --list cannot be used with --guess"),
     UsageError("an output file in the session", {"-o", "out"},
                "option --output needs --encrypt, --decrypt, --guess or --list"),
+};
 
-    // ---- The filters' failures
-    Case("standard output is full in a filter", "abc", "", 1, "", "/dev/full")
+// The filters' failures
+const std::vector<Case> kFilterFailures = {
+    Case("standard output is full in a filter")
+        .In("abc")
+        .Status(1)
+        .StdoutTo("/dev/full")
         .Args({"-e"})
         .Err("simple_encryption: write error: No space left on device\n"),
     // Named and skipped, as cat does, and the good files still written.
-    Case("files that cannot be read among good ones", "Zebra", "CheudCheud", 1)
+    Case("files that cannot be read among good ones")
+        .In("Zebra")
+        .Out("CheudCheud")
+        .Status(1)
         .Representative()
         .Args({"-e", "@in", "/nonexistent", "/", "@in"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "simple_encryption: /: Is a directory\n"),
-    Case("a missing file alone, with control characters in its name", "", "", 1)
+    Case("a missing file alone, with control characters in its name")
+        .Status(1)
         .Representative()
         .Args({"-e", "no\a\nsu\1ch\r"})
         .Err("simple_encryption: 'no'$'\\a\\n''su'$'\\001''ch'$'\\r': No such file or directory\n"),
@@ -673,294 +745,432 @@ const std::vector<Case> kCases = {
     MissingFile("a quote and a dollar", "it's $x", "'it'\\''s $x'"),
     MissingFile("a quote and a backquote", "it's `x`", "'it'\\''s `x`'"),
     // Standard input read to its end once, and then empty, as cat reads it, not closed between.
-    Case("standard input named twice", "Khoor", "Nkrru").Args({"-e", "-", "-"}),
+    Case("standard input named twice").In("Khoor").Out("Nkrru").Args({"-e", "-", "-"}),
     // A filter that read standard input only once would stop at the first block.
-    Case("more than one block on standard input", kManyBlocks, kManyBlocksEncrypted)
+    Case("more than one block on standard input")
+        .In(kManyBlocks)
+        .Out(kManyBlocksEncrypted)
         .Representative()
         .Args({"-e"}),
     // `>>` onto its own input would read back what it writes, and fill the disk ...
-    Case("appending to its own input", "Khoor", "", 1, "", kAppendToInput)
+    Case("appending to its own input")
+        .In("Khoor")
+        .Status(1)
+        .StdoutTo(kAppendToInput)
         .Args({"-e", "-"})
         .Err("simple_encryption: -: input file is output file\n")
         .File("Khoor"),
     // ... but a file that `>` has emptied has nothing to read back, as cat knows.
-    Case("an input that is the emptied output", "Khoor", "", 0, "", "@in")
+    Case("an input that is the emptied output")
+        .In("Khoor")
+        .StdoutTo("@in")
         .Args({"-e", "@in"})
         .File(""),
-    Case("the emptied output, then another input", "Khoor", "", 0, "", "@in")
+    Case("the emptied output, then another input")
+        .In("Khoor")
+        .StdoutTo("@in")
         .Args({"-e", "-s", "0", "@in", "@second"})
         .File(kSecond),
     // A closed descriptor must fail as itself, and not be taken by a file the program opens.
-    Case("standard input closed", "Khoor", "", 1, kClosed)
+    Case("standard input closed")
+        .In("Khoor")
+        .Status(1)
+        .StdinFrom(kClosed)
         .Representative()
         .Args({"-d", "-o", "@in"})
         .Err("simple_encryption: read error: Bad file descriptor\n")
         .File("Khoor"),
-    Case("standard output closed", "Khoor", "", 1, "", kClosed)
+    Case("standard output closed")
+        .In("Khoor")
+        .Status(1)
+        .StdoutTo(kClosed)
         .Args({"-d", "@in"})
         .Err("simple_encryption: write error: Bad file descriptor\n"),
-    Case("standard error closed, with a note to give", "Khoor\n", "")
+    Case("standard error closed, with a note to give")
+        .In("Khoor\n")
         .Args({"-d", "--guess", "-o", "@in", "@in"})
         .ErrClosed()
         .File("Hello\n"),
+};
 
-    // ---- Writing a file with -o: replaced only when everything went well
+// Writing a file with -o: replaced only when everything went well
+const std::vector<Case> kWritingAFile = {
     // In place, the mode kept, and the symbolic link too, not replaced by a file.
-    Case("decrypting a file in place", "Khoor, zruog!", "")
+    Case("decrypting a file in place")
+        .In("Khoor, zruog!")
         .Representative()
         .Args({"-d", "-o", "@link", "@link"})
         .File("Hello, world!", 0640),
     // Its own list, not the folder's default one, which would let user 1 read it.
-    Case("a file with an access control list replaced in place", "Khoor", "")
+    Case("a file with an access control list replaced in place")
+        .In("Khoor")
         .Args({"-d", "-o", "@in", "@in"})
         .File("Hello", 0640)
         .Acl(),
-    Case("a file without an access control list replaced in place", "Khoor", "")
+    Case("a file without an access control list replaced in place")
+        .In("Khoor")
         .Args({"-d", "-o", "@in", "@in"})
         .File("Hello", 0640)
         .Acl(false),
     // Renaming over it would bypass its permissions.
-    Case("a file the user may not write", "Khoor", "", 1)
+    Case("a file the user may not write")
+        .In("Khoor")
+        .Status(1)
         .Args({"-d", "-o", "@in", "@in"})
         .Err("simple_encryption: @in: Permission denied\n")
         .File("Khoor", 0444)
         .NotRoot(),
-    Case("memory runs out while a file is replaced", "Khoor", "", 1)
+    Case("memory runs out while a file is replaced")
+        .In("Khoor")
+        .Status(1)
         .Args({"-d", "-o", "@in", "@in"})
         .Fault("nomem")
         .Err("simple_encryption: memory exhausted\n")
         .File("Khoor"),
     // The text of another process's link there, "<folder>held (deleted)", is no name to make.
-    Case("-o another process's descriptor of a removed file", "", "", 1)
+    Case("-o another process's descriptor of a removed file")
+        .Status(1)
         .Args({"-e", "-o", "@held"})
         .Err("simple_encryption: cannot create a file in '/proc/" + std::to_string(getpid()) +
              "/fd/': No such file or directory\n"),
-    Case("a numbered file in a folder that does not exist", "", "", 1)
+    Case("a numbered file in a folder that does not exist")
+        .Status(1)
         .Args({"-e", "-o", "/nonexistent/1"})
         .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
              "directory\n"),
     // The owner's own file keeps its set-ID bits, which only a change of owner may drop.
-    Case("a set-user-ID file replaced by its owner", "Khoor", "")
+    Case("a set-user-ID file replaced by its owner")
+        .In("Khoor")
         .Args({"-d", "-o", "@in", "@in"})
         .File("Hello", 04755),
-    Case("decrypting in place through an absolute link", "Khoor", "")
+    Case("decrypting in place through an absolute link")
+        .In("Khoor")
         .Args({"-d", "-o", "@abs", "@abs"})
         .File("Hello"),
     // Made as a redirection makes a file, not with the new file's own 0600.
-    Case("a new file under a umask of 027", "Khoor", "")
+    Case("a new file under a umask of 027")
+        .In("Khoor")
         .Args({"-d", "-o", "@new", "@in"})
         .NewFileMode(027, 0640),
     // Written through the caller's descriptor, which must go on writing to the same file.
-    Case("-o /dev/stdout appending to a file", "start\n", "", 0, "", kAppendToInput)
+    Case("-o /dev/stdout appending to a file")
+        .In("start\n")
+        .StdoutTo(kAppendToInput)
         .Args({"-e", "-o", "/dev/stdout", "@second"})
         .File("start\nJxu uduco qjjqsai qj tqmd\n"),
     // Made open to its creator alone, or the fault shim refuses to make it: anyone who opened it
     // before it had the old mode could read the new contents.
-    Case("a replaced file is made open to its creator alone", "Khoor", "")
+    Case("a replaced file is made open to its creator alone")
+        .In("Khoor")
         .Args({"-d", "-o", "@in", "@in"})
         .Fault("private")
         .File("Hello", 0644),
-    Case("-o a device", "Khoor", "").Args({"-d", "-o", "/dev/null", "@in"}),
+    Case("-o a device").In("Khoor").Args({"-d", "-o", "/dev/null", "@in"}),
     // The descriptor decided by what the name reaches, not by how it is spelled.
-    Case("-o standard output spelled another way", "start\n", "", 0, "", kAppendToInput)
+    Case("-o standard output spelled another way")
+        .In("start\n")
+        .StdoutTo(kAppendToInput)
         .Args({"-e", "-o", "//dev/./fd/1", "@second"})
         .File("start\nJxu uduco qjjqsai qj tqmd\n"),
     // Through the descriptor, after what was written there already, not over it.
-    Case("-o /dev/stderr after a message", "", "", 1)
+    Case("-o /dev/stderr after a message")
+        .Status(1)
         .Args({"-e", "-o", "/dev/stderr", "/nonexistent", "@second"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "Jxu uduco qjjqsai qj tqmd\n"),
     // What the program opened in place of a closed descriptor must not swallow the output.
-    Case("-o standard input, closed", "Khoor", "", 1, kClosed)
+    Case("-o standard input, closed")
+        .In("Khoor")
+        .Status(1)
+        .StdinFrom(kClosed)
         .Args({"-e", "-o", "/dev/stdin", "@in"})
         .Err("simple_encryption: /dev/stdin: Bad file descriptor\n"),
-    Case("-o a descriptor that is not open", "", "", 1)
+    Case("-o a descriptor that is not open")
+        .Status(1)
         .Args({"-e", "-o", "/dev/fd/99"})
         .Err("simple_encryption: /dev/fd/99: No such file or directory\n"),
     UsageError("an empty output file name", {"-e", "-o", ""}, "invalid output file: ''"),
-    Case("a closed descriptor where /dev/null cannot be opened", "Khoor", "", 1, kClosed)
+    Case("a closed descriptor where /dev/null cannot be opened")
+        .In("Khoor")
+        .Status(1)
+        .StdinFrom(kClosed)
         .Args({"-e", "@in"})
         .Fault("devnull")
         .Err("simple_encryption: cannot open /dev/null in place of a closed standard "
              "descriptor: No such file or directory\n"),
-    Case("a folder where no file can be made", "", "", 1)
+    Case("a folder where no file can be made")
+        .Status(1)
         .Args({"-e", "-o", "/nonexistent/f"})
         .Err("simple_encryption: cannot create a file in '/nonexistent/': No such file or "
              "directory\n"),
-    Case("a failing input leaves the file as it was", "Khoor", "", 1)
+    Case("a failing input leaves the file as it was")
+        .In("Khoor")
+        .Status(1)
         .Args({"-d", "-o", "@in", "@in", "/nonexistent"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n")
         .File("Khoor"),
-    Case("a full disk leaves the file as it was", kLongKhoor, "", 1, "", "", 100)
+    Case("a full disk leaves the file as it was")
+        .In(kLongKhoor)
+        .Status(1)
+        .OutputLimit(100)
         .Representative()
         .Args({"-d", "-o", "@in", "@in"})
         .Err("simple_encryption: @in: File too large\n")
         .File(kLongKhoor),
-    Case("SIGTERM while input is coming leaves the file as it was", "Khoor", "", 128 + SIGTERM,
-         kInputPipe)
+    Case("SIGTERM while input is coming leaves the file as it was")
+        .In("Khoor")
+        .Status(128 + SIGTERM)
+        .StdinFrom(kInputPipe)
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigterm")
         .File("Khoor"),
     // Ignored from the start, as under nohup, it stays ignored.
-    Case("SIGTERM ignored from the start", "Khoor", "", 0, kInputPipe)
+    Case("SIGTERM ignored from the start")
+        .In("Khoor")
+        .StdinFrom(kInputPipe)
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigterm")
         .IgnoringSigterm()
         .File("Hello"),
-    Case("SIGQUIT while input is coming leaves the file as it was", "Khoor", "", 128 + SIGQUIT,
-         kInputPipe)
+    Case("SIGQUIT while input is coming leaves the file as it was")
+        .In("Khoor")
+        .Status(128 + SIGQUIT)
+        .StdinFrom(kInputPipe)
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigquit")
         .File("Khoor"),
     FailedReplacement("fsync"),
     FailedReplacement("rename"),
     FailedReplacement("close"),
+};
 
-    // ---- Faults that no file system gives on demand
-    Case("a failed close of standard output", "Khoor", "Hello", 1)
+// Faults that no file system gives on demand
+const std::vector<Case> kInjectedFaults = {
+    Case("a failed close of standard output")
+        .In("Khoor")
+        .Out("Hello")
+        .Status(1)
         .Args({"-d"})
         .Fault("close")
         .Err("simple_encryption: write error: Input/output error\n"),
-    Case("a failed close of standard output after the session", "quit\n", kGoodbye, 1)
+    Case("a failed close of standard output after the session")
+        .In("quit\n")
+        .Out(kGoodbye)
+        .Status(1)
         .Fault("close")
         .Err("simple_encryption: write error: Input/output error\n"),
-    Case("a write that writes nothing", "Khoor", "", 1)
+    Case("a write that writes nothing")
+        .In("Khoor")
+        .Status(1)
         .Args({"-d"})
         .Fault("write0")
         .Err("simple_encryption: write error: No space left on device\n"),
     // Interrupted reads of a few hundred bytes, as from a slow pipe: none may pass for its end.
-    Case("a pipe read in pieces, with interruptions", kManyLines, kManyLinesEncrypted, 0,
-         kInputPipe)
+    Case("a pipe read in pieces, with interruptions")
+        .In(kManyLines)
+        .Out(kManyLinesEncrypted)
+        .StdinFrom(kInputPipe)
         .Args({"-e"})
         .Fault("eintr"),
+};
 
-    // ---- Guessing the shift
-    Case("a guess from three letters", "Wkh\n", "3\n")
+// Guessing the shift
+const std::vector<Case> kGuessing = {
+    Case("a guess from three letters")
+        .In("Wkh\n")
+        .Out("3\n")
         .Args({"--guess"})
         .Err("simple_encryption: uncertain guess: shift 3 at 92.5%, then shift 18 at 3.0%\n"),
-    Case("a guess without letters", "12:30, 4-5 !\n", "", 1)
+    Case("a guess without letters")
+        .In("12:30, 4-5 !\n")
+        .Status(1)
         .Args({"--guess"})
         .Err("simple_encryption: no letters to guess the shift from\n"),
-    Case("decrypting a pipe with the shift guessed", "Khoor Zruog! Wklv lv d whvw phvvdjh.\n",
-         "Hello World! This is a test message.\n", 0, kInputPipe)
+    Case("decrypting a pipe with the shift guessed")
+        .In("Khoor Zruog! Wklv lv d whvw phvvdjh.\n")
+        .Out("Hello World! This is a test message.\n")
+        .StdinFrom(kInputPipe)
         .Args({"-d", "--guess"}),
     // Letters gathered across blocks: the first block holds only "Wk".
-    Case("a guess from past the first block", std::string(131070, '\0') + kEnemy,
-         std::string(131070, '\0') + "The enemy attacks at dawn\n")
+    Case("a guess from past the first block")
+        .In(std::string(131070, '\0') + kEnemy)
+        .Out(std::string(131070, '\0') + "The enemy attacks at dawn\n")
         .Representative()
         .Args({"-d", "--guess"}),
-    Case("a letterless guessed decryption to a full disk", "123\n", "", 1, "", "/dev/full")
+    Case("a letterless guessed decryption to a full disk")
+        .In("123\n")
+        .Status(1)
+        .StdoutTo("/dev/full")
         .Args({"-d", "--guess"})
         .Err("simple_encryption: write error: No space left on device\n"),
-    Case("a guessed decryption to a full disk", kEnemy, "", 1, "", "/dev/full")
+    Case("a guessed decryption to a full disk")
+        .In(kEnemy)
+        .Status(1)
+        .StdoutTo("/dev/full")
         .Args({"-d", "--guess"})
         .Err("simple_encryption: write error: No space left on device\n"),
-    Case("text that no shift makes English", kNoCaesar, "", 1).Args({"--guess"}).Err(kRefused),
-    Case("decrypting text that no shift makes English", kNoCaesar, "", 1)
+    Case("text that no shift makes English")
+        .In(kNoCaesar)
+        .Status(1)
+        .Args({"--guess"})
+        .Err(kRefused),
+    Case("decrypting text that no shift makes English")
+        .In(kNoCaesar)
+        .Status(1)
         .Args({"-d", "--guess"})
         .Err(kRefused),
-    Case("a guess for one named file", kEnemy, "3\n").Args({"--guess", "@in"}),
+    Case("a guess for one named file").In(kEnemy).Out("3\n").Args({"--guess", "@in"}),
     // Each file a message of its own, and every operand opened, past the guess's prefix too; a
     // read error is a file's one message, not followed by "no letters".
-    Case("a guess for each file", kEnemy, "3  @in\n13  @second\n", 1)
+    Case("a guess for each file")
+        .In(kEnemy)
+        .Out("3  @in\n13  @second\n")
+        .Status(1)
         .Representative()
         .Args({"--guess", "@in", "@second", "/nonexistent", "/"})
         .Err("simple_encryption: /nonexistent: No such file or directory\n"
              "simple_encryption: /: Is a directory\n"),
     // A file without letters decrypts to itself under every shift, and needs no guess.
-    Case("each file decrypted with its own guess", kEnemy,
-         "The enemy attacks at dawn\nThe enemy attacks at dawn\n")
+    Case("each file decrypted with its own guess")
+        .In(kEnemy)
+        .Out("The enemy attacks at dawn\nThe enemy attacks at dawn\n")
         .Representative()
         .Args({"-d", "--guess", "@in", "/dev/null", "@second"}),
     // Tabs and escape bytes shown, not sent to the terminal, and the line cut to fit.
-    Case("every shift listed",
-         "Wkh\thqhpb\x1b[31m dwwdfnv dw gdzq, dqg wkh fdvwoh pxvw krog xqwlo wkh uholhi\n",
-         "==> @in <==\n3\t99.9%\tThe^Ienemy^[[31j attacks at dawn, and the castle must hold until\n"
-         "25\t0.0%\tXli^Iiriqc^[[31n")
+    Case("every shift listed")
+        .In("Wkh\thqhpb\x1b[31m dwwdfnv dw gdzq, dqg wkh fdvwoh pxvw krog xqwlo wkh uholhi\n")
+        .Out("==> @in <==\n3\t99.9%\tThe^Ienemy^[[31j attacks at dawn, and the castle must hold "
+             "until\n"
+             "25\t0.0%\tXli^Iiriqc^[[31n")
         .Representative()
         .Args({"--list", "@in", "@second"})
-        .Start(),
+        .Start()
+        .FitsTerminal(),
     // Capitals without word gaps, and text of no language that a shift can make look like some.
-    Case("a pangram in capitals without gaps", "AOLXBPJRIYVDUMVEQBTWZVCLYAOLSHGFKVN\n",
-         "THEQUICKBROWNFOXJUMPSOVERTHELAZYDOG\n")
+    Case("a pangram in capitals without gaps")
+        .In("AOLXBPJRIYVDUMVEQBTWZVCLYAOLSHGFKVN\n")
+        .Out("THEQUICKBROWNFOXJUMPSOVERTHELAZYDOG\n")
         .Args({"-d", "--guess"}),
-    Case("gibberish of 25 letters", "KGCCLYKQLWLFAYPXPNECEQNOI\n", "", 1)
+    Case("gibberish of 25 letters")
+        .In("KGCCLYKQLWLFAYPXPNECEQNOI\n")
+        .Status(1)
         .Args({"--guess"})
         .Err(kRefused),
     // Refused from 20 letters on, and only noted below.
-    Case("gibberish of 20 letters", "kemu bcrdl sbq gbcnnchc\n", "", 1)
+    Case("gibberish of 20 letters")
+        .In("kemu bcrdl sbq gbcnnchc\n")
+        .Status(1)
         .Args({"--guess"})
         .Err(kRefused),
-    Case("gibberish of 19 letters", "kemu bcrdl sbq gbcnnch\n", "24\n")
+    Case("gibberish of 19 letters")
+        .In("kemu bcrdl sbq gbcnnch\n")
+        .Out("24\n")
         .Args({"--guess"})
         .Err("simple_encryption: uncertain guess: shift 24 at 0.0%, then shift 14 at 0.0%, and no "
              "language at 99.9%\n"),
     // Groups of one length are letters without gaps, whether the last is full or not.
-    Case("groups of five, the last one full", "WKHTX LFNEU RZQIR AMXPS\n", "3\n").Args({"--guess"}),
-    Case("groups of five, the last one short", "WKHTX LFNEU RZQIR AMXP\n", "3\n").Args({"--guess"}),
+    Case("groups of five, the last one full")
+        .In("WKHTX LFNEU RZQIR AMXPS\n")
+        .Out("3\n")
+        .Args({"--guess"}),
+    Case("groups of five, the last one short")
+        .In("WKHTX LFNEU RZQIR AMXP\n")
+        .Out("3\n")
+        .Args({"--guess"}),
     // Its letters taken, the guess reads no more, so that it answers an input that goes on.
-    Case("a guess from an input that goes on", Repeat("Wkh hqhpb dwwdfnv dw gdzq\n", 250), "3\n", 0,
-         kInputNeverEnds)
+    Case("a guess from an input that goes on")
+        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq\n", 250))
+        .Out("3\n")
+        .StdinFrom(kInputNeverEnds)
         .Args({"--guess"}),
     // What is read while no letter has come is bounded, or this would never end.
-    Case("an endless input without letters", "", "", 1, "/dev/zero")
+    Case("an endless input without letters")
+        .Status(1)
+        .StdinFrom("/dev/zero")
         .Args({"--guess"})
         .Err("simple_encryption: no letters to guess the shift from\n"),
-    Case("a text without a line feed listed", "Wkh hqhpb", "3\t99.7%\tThe enemy\n")
+    Case("a text without a line feed listed")
+        .In("Wkh hqhpb")
+        .Out("3\t99.7%\tThe enemy\n")
         .Args({"--list"})
-        .Start(),
+        .Start()
+        .FitsTerminal(),
     // Each list after the first set apart by an empty line.
-    Case("two files listed", kEnemy, "\n\n==> @second <==\n13\t")
+    Case("two files listed")
+        .In(kEnemy)
+        .Out("\n\n==> @second <==\n13\t")
         .Args({"--list", "@in", "@second"})
-        .Within(),
-    Case("a CR LF file listed", "Wkh hqhpb\r\n", "3\t99.9%\tThe enemy\n").Args({"--list"}).Start(),
-    // The line's first letter lies further on than a preview shows: the preview starts there.
-    Case("a line whose letters come late listed", std::string(70, '0') + " " + kEnemy,
-         "3\t99.9%\t...The enemy attacks at dawn\n")
+        .Within()
+        .FitsTerminal(),
+    Case("a CR LF file listed")
+        .In("Wkh hqhpb\r\n")
+        .Out("3\t99.9%\tThe enemy\n")
         .Args({"--list"})
-        .Start(),
+        .Start()
+        .FitsTerminal(),
+    // The line's first letter lies further on than a preview shows: the preview starts there.
+    Case("a line whose letters come late listed")
+        .In(std::string(70, '0') + " " + kEnemy)
+        .Out("3\t99.9%\t...The enemy attacks at dawn\n")
+        .Args({"--list"})
+        .Start()
+        .FitsTerminal(),
+};
 
-    // ---- Other alphabets, in UTF-8
+// Other alphabets, in UTF-8
+const std::vector<Case> kOtherAlphabets = {
     // Capitals found for the letters given; y with diaeresis is no letter of this one.
-    Case("a custom alphabet", "Bäcker über Öl ÿ\n", "Cöäker acer Ül ÿ\n")
+    Case("a custom alphabet")
+        .In("Bäcker über Öl ÿ\n")
+        .Out("Cöäker acer Ül ÿ\n")
         .Args({"-e", "-s", "1", "--letters", "abcäöü"}),
-    Case("a shift taken modulo the alphabet's size", "б\n", "а\n")
+    Case("a shift taken modulo the alphabet's size")
+        .In("б\n")
+        .Out("а\n")
         .Args({"-d", "-s", "34", "-a", "ru"}),
     // The letter's two bytes come in two reads.
-    Case("a letter split between two blocks", std::string(131071, '-') + "яЯ\n",
-         std::string(131071, '-') + "аА\n")
+    Case("a letter split between two blocks")
+        .In(std::string(131071, '-') + "яЯ\n")
+        .Out(std::string(131071, '-') + "аА\n")
         .Args({"-e", "-a", "ru", "-s", "1"}),
     // The guess's first letter split between two reads, with nothing but its lead byte before:
     // from a file whose first block ends inside it, replaced in place, and from a pipe read a
     // few hundred bytes at a time.
-    Case("a first letter split between two blocks, decrypted with its guess",
-         std::string(131071, '-') + kRussianCipher, std::string(131071, '-') + kRussianPlain)
+    Case("a first letter split between two blocks, decrypted with its guess")
+        .In(std::string(131071, '-') + kRussianCipher)
+        .Out(std::string(131071, '-') + kRussianPlain)
         .Args({"-d", "--guess"}),
-    Case("a first letter split between two blocks, decrypted in place",
-         std::string(131071, '-') + kRussianCipher, "")
+    Case("a first letter split between two blocks, decrypted in place")
+        .In(std::string(131071, '-') + kRussianCipher)
         .Args({"-d", "--guess", "-o", "@in", "@in"})
         .File(std::string(131071, '-') + kRussianPlain),
-    Case("a first letter split between two reads of a pipe", std::string(299, '-') + kRussianCipher,
-         std::string(299, '-') + kRussianPlain, 0, kInputPipe)
+    Case("a first letter split between two reads of a pipe")
+        .In(std::string(299, '-') + kRussianCipher)
+        .Out(std::string(299, '-') + kRussianPlain)
+        .StdinFrom(kInputPipe)
         .Args({"-d", "--guess"})
         .Fault("eintr"),
     // Far past the guess's sample and the first block, every letter decrypted.
-    Case("a long Russian text decrypted with its guess", Repeat(kRussianCipher, 3000),
-         Repeat(kRussianPlain, 3000))
+    Case("a long Russian text decrypted with its guess")
+        .In(Repeat(kRussianCipher, 3000))
+        .Out(Repeat(kRussianPlain, 3000))
         .Args({"-d", "--guess"}),
     // Without -a, the guess finds the alphabet too, and names it for -d -s.
-    Case("a Russian sentence guessed", kRussianCipher, "7 ru\n").Args({"--guess"}),
-    Case("a Greek sentence decrypted with its guess",
-         "Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n",
-         "Θα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n")
+    Case("a Russian sentence guessed").In(kRussianCipher).Out("7 ru\n").Args({"--guess"}),
+    Case("a Greek sentence decrypted with its guess")
+        .In("Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n")
+        .Out("Θα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n")
         .Args({"-d", "--guess"}),
     // Letters beyond ASCII shown as they are, not as M- escapes.
-    Case("Greek listed", "Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n",
-         "5\t99.9%\tΘα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n19\t0.0%\t")
+    Case("Greek listed")
+        .In("Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n")
+        .Out("5\t99.9%\tΘα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n19\t0.0%\t")
         .Args({"--list"})
-        .Start(),
-    Case("Cyrillic letters that no shift makes a language",
-         "Щгйъщ жрнх юм кюпъцжю йшлвфжф, хьу юэщнс хю жэйжшжшв.\n", "", 1)
+        .Start()
+        .FitsTerminal(),
+    Case("Cyrillic letters that no shift makes a language")
+        .In("Щгйъщ жрнх юм кюпъцжю йшлвфжф, хьу юэщнс хю жэйжшжшв.\n")
+        .Status(1)
         .Args({"--guess"})
         .Err("simple_encryption: no shift makes the text read as " + Languages("or", "Cyrillic") +
              "\n"),
@@ -1029,10 +1239,9 @@ TEST_P(Transcript, MatchesByteForByte) {
                 c.outputLimit > 0 ? whole.substr(0, c.outputLimit) : whole);
     }
   }
-  // A long text, such as --help's or --list's, fits an 80-column terminal, tabs expanded, a
-  // column a character: UTF-8's continuation bytes take none.
+  // Tabs expanded, a column a character: UTF-8's continuation bytes take none.
   std::size_t column = 0;
-  for (const char byte : c.startOnly || c.withinOnly ? run.out : "") {
+  for (const char byte : c.fitsTerminal ? run.out : "") {
     const bool continuation = (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
     column = byte == '\n'   ? 0
              : byte == '\t' ? (column / 8 + 1) * 8
@@ -1058,6 +1267,12 @@ std::string RowName(const ::testing::TestParamInfo<Case>& row) {
   return name + (row.param.representative ? "_representative" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Program, Transcript, ::testing::ValuesIn(kCases), RowName);
+INSTANTIATE_TEST_SUITE_P(Session, Transcript, ::testing::ValuesIn(kSession), RowName);
+INSTANTIATE_TEST_SUITE_P(Options, Transcript, ::testing::ValuesIn(kOptions), RowName);
+INSTANTIATE_TEST_SUITE_P(FilterFailures, Transcript, ::testing::ValuesIn(kFilterFailures), RowName);
+INSTANTIATE_TEST_SUITE_P(WritingAFile, Transcript, ::testing::ValuesIn(kWritingAFile), RowName);
+INSTANTIATE_TEST_SUITE_P(InjectedFaults, Transcript, ::testing::ValuesIn(kInjectedFaults), RowName);
+INSTANTIATE_TEST_SUITE_P(Guessing, Transcript, ::testing::ValuesIn(kGuessing), RowName);
+INSTANTIATE_TEST_SUITE_P(OtherAlphabets, Transcript, ::testing::ValuesIn(kOtherAlphabets), RowName);
 
 }  // namespace
