@@ -154,22 +154,27 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
       continue;
     }
     held += static_cast<char>(byte);
-    TakeHeld();
-    if (letters > 0) ++span;
+    const bool before = letters > 0;
+    const std::size_t last = TakeHeld();
+    // From the first letter on, its first bytes included.
+    if (letters > 0) span += before ? 1 : last;
   }
   return size;
 }
 
-void ShiftGuesser::TakeHeld() {
+std::size_t ShiftGuesser::TakeHeld() {
   // The characters that the bytes held so far make, and bytes that begin none, as gaps.
+  std::size_t last = 0;
   while (!held.empty()) {
     char32_t c = 0;
     const int length =
         DecodeUtf8(reinterpret_cast<const unsigned char*>(held.data()), held.size(), c);
-    if (length == kCutShort) return;
+    if (length == kCutShort) break;
+    last = length == 0 ? 1 : static_cast<std::size_t>(length);
     Take(length == 0 ? -1 : reading.Index(c));
-    held.erase(0, length == 0 ? 1 : static_cast<std::size_t>(length));
+    held.erase(0, last);
   }
+  return last;
 }
 
 ShiftGuesser::Costs ShiftGuesser::Score() const {

@@ -80,8 +80,9 @@ class ShiftGuesser {
 
  private:
   void Take(int place);
-  // Takes in the characters that `held` holds, all but one cut short.
-  void TakeHeld();
+  // Takes in the characters that `held` holds, all but one cut short, and returns the length of
+  // the last.
+  std::size_t TakeHeld();
 
   Bounds limits;
   std::size_t alphabet;

@@ -230,6 +230,16 @@ TEST(Alphabet, RoundTripsAnyBytesHoweverTheInputIsCut) {
   }
 }
 
+// Each length of UTF-8 at its bounds: a letter moved across one is written at its own length.
+TEST(Alphabet, WritesEachLetterAtItsOwnLength) {
+  std::string error;
+  const std::string letters = "~\u00A1\u07FF\u0800\uFFFD\U00010000";
+  const Alphabet alphabet = LettersAlphabet(letters, error);
+  ASSERT_EQ(error, "");
+  AlphabetRotation rotation(alphabet, 1);
+  EXPECT_EQ(rotation.Rotate(letters), "\u00A1\u07FF\u0800\uFFFD\U00010000~");
+}
+
 // A name that is no preset's is refused, with the one it most likely meant where there is one:
 // the suggestion is all that tells the cases apart.
 TEST(Alphabet, AMisspeltPresetSuggestsTheOneMeant) {
@@ -312,6 +322,43 @@ TEST(ShiftGuess, FindsEveryShiftOfAnEnglishParagraphSurely) {
   EXPECT_EQ(ranking.probabilities[1], 0.0);
   for (std::size_t i = 2; i < 26; ++i) {
     EXPECT_LT(ranking.shifts[i - 1], ranking.shifts[i]) << "at " << i;
+  }
+}
+
+std::size_t Row(const char* name) {
+  std::size_t row = 0;
+  while (std::string(kAlphabetModels[row].name) != name) ++row;
+  return row;
+}
+
+// The bound of bytes is counted from the first letter, in a reading that decodes UTF-8 as in one
+// that does not: what comes before, ASCII or not, may be any length.
+TEST(ShiftGuess, TakesItsBoundOfBytesFromTheFirstLetter) {
+  for (const char* name : {"latin", "ru"}) {
+    const std::string letter = std::string(name) == "ru" ? "\u0436" : "j";
+    std::string text(50, '-');
+    for (int i = 0; i < 25; ++i) text += "\u00E9";
+    for (int i = 0; i < 20; ++i) text += letter;
+    ShiftGuesser guesser({4096, 16}, Row(name));
+    EXPECT_EQ(guesser.Add(text.data(), text.size()), 100 + 16) << name;
+    EXPECT_EQ(guesser.Letters(), 16 / letter.size()) << name;
+  }
+}
+
+// Where two scripts hold as many letters, the text is read as the default alphabet's; where one
+// holds more, as that one's.
+TEST(ShiftGuess, ReadsATextInTheScriptOfMostOfItsLetters) {
+  const std::array<std::pair<const char*, const char*>, 3> kTexts = {{
+      {"Wkh hqhpb \u0436\u0436\u0436 \u0436\u0436\u0436\u0436\u0436", "latin"},
+      {"Wkh hqhpb \u0436\u0436\u0436 \u0436\u0436\u0436\u0436\u0436\u0436", "ru"},
+      {"Wkh \u03b1\u03b2\u03b3", "latin"},
+  }};
+  for (const auto& [text, script] : kTexts) {
+    Sample sample({}, GuessedAlphabets());
+    sample.Add(text, std::string(text).size());
+    EXPECT_EQ(kAlphabetModels[sample.Rank().alphabet].script,
+              std::string(kAlphabetModels[Row(script)].script))
+        << text;
   }
 }
 
