@@ -107,7 +107,9 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 }
 
 std::string Lowered(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  });
   return text;
 }
 
@@ -141,9 +143,10 @@ const char* Nearest(const std::string& name) {
     if (c != ' ' && c != '\t') folded += c;
   }
   folded = Lowered(folded);
-  for (const AlphabetModel& model : kAlphabetModels) {
-    if (folded == model.name) return model.name;
-  }
+  const auto* const named =
+      std::find_if(kAlphabetModels.begin(), kAlphabetModels.end(),
+                   [&folded](const AlphabetModel& model) { return folded == model.name; });
+  if (named != kAlphabetModels.end()) return named->name;
   const char* const alphabet = LanguageAlphabet(folded);
   return alphabet != nullptr ? alphabet : OneSlipAway(folded);
 }

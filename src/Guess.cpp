@@ -216,7 +216,7 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::s
   return true;
 }
 
-bool DecryptRest(int shift, std::size_t alphabet, Sample& sample, const Reader& read,
+bool DecryptRest(int shift, std::size_t alphabet, const Sample& sample, const Reader& read,
                  const Writer& write, std::size_t blockSize) {
   AlphabetRotation rotation(PresetAlphabet(alphabet), shift, false);
   const std::string start = rotation.Rotate(sample.held);

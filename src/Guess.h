@@ -75,7 +75,7 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn = nullp
 
 // Writes the held part of `sample` and then the rest of the message decrypted with `shift` of
 // `alphabet`, in kAlphabetModels. Returns false if a write failed.
-bool DecryptRest(int shift, std::size_t alphabet, Sample& sample, const Reader& read,
+bool DecryptRest(int shift, std::size_t alphabet, const Sample& sample, const Reader& read,
                  const Writer& write, std::size_t blockSize = kBlockSize);
 
 // Returns the names of the languages the guess knows in `alphabets`, or in all of them, as the
