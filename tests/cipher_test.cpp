@@ -422,6 +422,30 @@ TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
             "3\t75.0%\tThe<U+202E> b\u0301" + ideographs.substr(0, 3 * ((64 - 13) / 2)));
 }
 
+// Quoted as cat quotes a name in the C locale: only where a shell would read it otherwise, # and
+// ~ only where they begin a word, and bytes that do not print as escapes.
+TEST(Diagnostics, QuotesANameOnlyWhereAShellWouldReadItOtherwise) {
+  const std::array<std::pair<const char*, const char*>, 14> kNames = {{
+      {"#it's", "\"#it's\""},
+      {"it's#x", "'it'\\''s#x'"},
+      {"x#", "x#"},
+      {"#x", "'#x'"},
+      {"x~", "x~"},
+      {"~x", "'~x'"},
+      {"a{b", "a{b"},
+      {"}", "'}'"},
+      {"%x,@+", "%x,@+"},
+      {"a=b", "'a=b'"},
+      {"x!", "'x!'"},
+      {"a\x01"
+       "b",
+       "'a'$'\\001''b'"},
+      {"it's", "\"it's\""},
+      {"", "''"},
+  }};
+  for (const auto& [name, quoted] : kNames) EXPECT_EQ(QuoteName(name), quoted) << name;
+}
+
 // A name is quoted in the same call that reports errno's reason, and the compiler may work out
 // either argument first: decoding the name must leave errno as it was.
 TEST(Diagnostics, QuotingANameKeepsErrno) {
