@@ -1,7 +1,11 @@
 #ifndef SIMPLE_ENCRYPTION_TESTS_EXPECTED_OUTPUT_H
 #define SIMPLE_ENCRYPTION_TESTS_EXPECTED_OUTPUT_H
 
+#include <algorithm>
 #include <string>
+#include <vector>
+
+#include "LanguageModels.h"
 
 // The demonstration as the program shows it, with the shift of 3, written out by hand.
 inline const std::string kDemoWithShift3 =
@@ -22,5 +26,22 @@ inline const std::string kDemoWithShift25 =
     "Decrypted: Hello World! This is a test message.\n"
     "Match: YES\n"
     "==============================\n";
+
+// The names of the guess's languages in `script`, or in all, each once, in the tables' order,
+// as messages list them: "English, German or Dutch".
+inline std::string Languages(const std::string& join, const std::string& script = "") {
+  std::vector<std::string> names;
+  for (const LanguageModel& language : kLanguageModels) {
+    const bool inScript = script.empty() || kAlphabetModels[language.alphabet].script == script;
+    if (inScript && std::find(names.begin(), names.end(), language.name) == names.end()) {
+      names.emplace_back(language.name);
+    }
+  }
+  std::string list = names.front();
+  for (std::size_t i = 1; i < names.size(); ++i) {
+    list += (i + 1 == names.size() ? " " + join + " " : ", ") + names[i];
+  }
+  return list;
+}
 
 #endif  // SIMPLE_ENCRYPTION_TESTS_EXPECTED_OUTPUT_H

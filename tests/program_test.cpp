@@ -512,23 +512,6 @@ Case MissingFile(const std::string& holding, const std::string& name, const std:
       .Err("simple_encryption: " + quoted + ": No such file or directory\n");
 }
 
-// The names of the guess's languages in `script`, or in all, each once, in the tables' order,
-// as messages list them: "English, German or Dutch".
-std::string Languages(const std::string& join, const std::string& script = "") {
-  std::vector<std::string> names;
-  for (const LanguageModel& language : kLanguageModels) {
-    const bool inScript = script.empty() || kAlphabetModels[language.alphabet].script == script;
-    if (inScript && std::find(names.begin(), names.end(), language.name) == names.end()) {
-      names.emplace_back(language.name);
-    }
-  }
-  std::string list = names.front();
-  for (std::size_t i = 1; i < names.size(); ++i) {
-    list += (i + 1 == names.size() ? " " + join + " " : ", ") + names[i];
-  }
-  return list;
-}
-
 // The names of the presets, as the tables list them: "latin, es, ru".
 std::string Presets() {
   std::string list;
