@@ -159,26 +159,9 @@ bool Sample::Full() const {
 }
 
 ShiftGuesser::Ranking Sample::Rank() const {
-  // The script with the most letters, the first of those with as many.
-  const char* script = nullptr;
-  std::size_t most = 0;
-  for (const ShiftGuesser& guesser : guessers) {
-    if (guesser.Letters() > most) {
-      most = guesser.Letters();
-      script = kAlphabetModels[guesser.Alphabet()].script;
-    }
-  }
-  std::vector<const ShiftGuesser*> ranked;
-  for (const ShiftGuesser& guesser : guessers) {
-    if (std::string(kAlphabetModels[guesser.Alphabet()].script) == script) {
-      ranked.push_back(&guesser);
-    }
-  }
-  // The one with the most letters first, whose reading decides how the text is read.
-  std::stable_sort(ranked.begin(), ranked.end(), [](const ShiftGuesser* a, const ShiftGuesser* b) {
-    return a->Letters() > b->Letters();
-  });
-  return RankTogether(ranked);
+  std::vector<const ShiftGuesser*> all;
+  for (const ShiftGuesser& guesser : guessers) all.push_back(&guesser);
+  return RankTogether(all);
 }
 
 std::vector<std::size_t> GuessedAlphabets() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iterator>
 #include <numeric>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -203,7 +204,32 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
 
 ShiftGuesser::Ranking ShiftGuesser::Rank() const { return RankTogether({this}); }
 
-ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guessers) {
+namespace {
+
+// Those of `readings` in the script that holds the most letters, the first of those with as
+// many, the one with the most letters first, whose reading decides how the text is read.
+std::vector<const ShiftGuesser*> InScriptOfMostLetters(
+    const std::vector<const ShiftGuesser*>& readings) {
+  const ShiftGuesser* most = readings.front();
+  for (const ShiftGuesser* reading : readings) {
+    if (reading->Letters() > most->Letters()) most = reading;
+  }
+  const std::string script = kAlphabetModels[most->Alphabet()].script;
+  std::vector<const ShiftGuesser*> chosen;
+  std::copy_if(readings.begin(), readings.end(), std::back_inserter(chosen),
+               [&script](const ShiftGuesser* reading) {
+                 return kAlphabetModels[reading->Alphabet()].script == script;
+               });
+  std::stable_sort(chosen.begin(), chosen.end(), [](const ShiftGuesser* a, const ShiftGuesser* b) {
+    return a->Letters() > b->Letters();
+  });
+  return chosen;
+}
+
+}  // namespace
+
+ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readings) {
+  const std::vector<const ShiftGuesser*> guessers = InScriptOfMostLetters(readings);
   std::vector<ShiftGuesser::Costs> scores(guessers.size());
   std::transform(guessers.begin(), guessers.end(), scores.begin(),
                  [](const ShiftGuesser* guesser) { return guesser->Score(); });

@@ -96,11 +96,12 @@ class ShiftGuesser {
   std::string held;  // the start of a character that the next call completes
 };
 
-// Ranks the shifts of the guessers' alphabets together, on one text that each has read in its
-// own alphabet: those of the alphabet that explains the text best, with the probabilities of
-// each (alphabet, shift) summed over the languages, each language weighed against no language in
-// its own reading. Refuses only where every reading would be refused. Needs a guesser with a
-// letter, first in `guessers`, whose reading decides how the text is read.
-ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& guessers);
+// Ranks the shifts of one text that each of `readings` has read in its own alphabet: those of
+// the script that holds most of the text's letters (the first reading's where two hold as many)
+// are ranked together, and the shifts of the alphabet that explains the text best are given,
+// with the probabilities of each (alphabet, shift) summed over the languages, each language
+// weighed against no language in its own reading. Refuses only where every reading of that
+// script would be refused. Needs a reading with a letter.
+ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readings);
 
 #endif  // SIMPLE_ENCRYPTION_SHIFT_GUESS_H
