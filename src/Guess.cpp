@@ -11,6 +11,7 @@
 #include "Alphabet.h"
 #include "Diagnostics.h"
 #include "Filter.h"
+#include "Json.h"
 #include "LanguageModels.h"
 #include "ShiftGuess.h"
 #include "Unicode.h"
@@ -57,9 +58,9 @@ Glyph Shown(const unsigned char* bytes, std::size_t available, std::size_t& leng
   return {text, text.size()};
 }
 
-// `line` in at most the 64 columns that a line of --list leaves on an 80-column terminal.
-std::string Preview(const std::string& line) {
-  constexpr std::size_t kColumns = 64;
+// `line` in at most `width` columns, or all of it for 0.
+std::string Preview(const std::string& line, std::size_t width) {
+  const std::size_t kColumns = width == 0 ? SIZE_MAX : width;
   std::string shown;
   std::size_t columns = 0;
   const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
@@ -128,11 +129,12 @@ void Sample::FirstLine::Found(bool letter, bool kept, const std::string& bytes) 
   firstLetter = line.size() - bytes.size();
 }
 
-std::string Sample::FirstLine::Text() const {
+std::string Sample::FirstLine::Text(std::size_t width) const {
   if (!lettered) return {};
-  // A letter past what a preview shows begins it, so that there is something to read.
-  constexpr std::size_t kMostBefore = 48;
-  return firstLetter > kMostBefore ? "..." + line.substr(firstLetter) : line;
+  // A letter past what a preview shows begins it, so that there is something to read: past the
+  // first three quarters, which leave room for a few of its neighbours.
+  const bool far = width != 0 && firstLetter > width / 4 * 3;
+  return far ? "..." + line.substr(firstLetter) : line;
 }
 
 Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alphabets) {
@@ -158,10 +160,11 @@ bool Sample::Full() const {
                      [](const ShiftGuesser& guesser) { return guesser.Full(); });
 }
 
-ShiftGuesser::Ranking Sample::Rank() const {
-  std::vector<const ShiftGuesser*> all;
-  for (const ShiftGuesser& guesser : guessers) all.push_back(&guesser);
-  return RankTogether(all);
+ShiftGuesser::Ranking Sample::Rank(const Steering& steering) const {
+  std::vector<const ShiftGuesser*> all(guessers.size());
+  std::transform(guessers.begin(), guessers.end(), all.begin(),
+                 [](const ShiftGuesser& guesser) { return &guesser; });
+  return RankTogether(all, steering);
 }
 
 std::vector<std::size_t> GuessedAlphabets() {
@@ -206,14 +209,15 @@ bool DecryptRest(int shift, std::size_t alphabet, const Sample& sample, const Re
   return write(start.data(), start.size()) && RotateStream(rotation, read, write, blockSize);
 }
 
-std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& alphabets) {
+std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& languages) {
   // Each name once: a language may be known in two alphabets.
   std::vector<std::string> names;
-  for (const LanguageModel& model : kLanguageModels) {
-    const bool known = alphabets.empty() || std::find(alphabets.begin(), alphabets.end(),
-                                                      model.alphabet) != alphabets.end();
-    if (known && std::find(names.begin(), names.end(), model.name) == names.end()) {
-      names.emplace_back(model.name);
+  for (std::size_t row = 0; row < kLanguageModels.size(); ++row) {
+    const char* const name = kLanguageModels[row].name;
+    const bool known =
+        languages.empty() || std::find(languages.begin(), languages.end(), row) != languages.end();
+    if (known && std::find(names.begin(), names.end(), name) == names.end()) {
+      names.emplace_back(name);
     }
   }
   std::string text;
@@ -223,14 +227,25 @@ std::string LanguageNames(const std::string& lastJoin, const std::vector<std::si
   return text;
 }
 
-Judgement Judge(const ShiftGuesser::Ranking& ranking) {
+Judgement Judge(const ShiftGuesser::Ranking& ranking, const std::vector<std::string>& cribs) {
+  if (ranking.cribless) {
+    std::string words;
+    for (std::size_t i = 0; i < cribs.size(); ++i) {
+      words += (i == 0 ? "" : i + 1 == cribs.size() ? " and " : ", ") + Quote(cribs[i]);
+    }
+    return {true, "no shift makes the text hold " + words};
+  }
   if (ranking.refused) {
-    return {true, "no shift makes the text read as " + LanguageNames("or", ranking.alphabets)};
+    return {true, "no shift makes the text read as " + LanguageNames("or", ranking.languages)};
   }
   if (ranking.probabilities[0] >= kSureProbability) return {};
   std::string note = "uncertain guess: shift " + std::to_string(ranking.shifts[0]) + " at " +
-                     Percent(ranking.probabilities[0]) + ", then shift " +
-                     std::to_string(ranking.shifts[1]) + " at " + Percent(ranking.probabilities[1]);
+                     Percent(ranking.probabilities[0]);
+  // With cribs, the shift may be the only one left.
+  if (ranking.shifts.size() > 1) {
+    note += ", then shift " + std::to_string(ranking.shifts[1]) + " at " +
+            Percent(ranking.probabilities[1]);
+  }
   // Where the text more likely reads as no language at all, the note says so: the two shifts
   // alone would not tell where the rest went.
   if (ranking.noLanguage > ranking.probabilities[0]) {
@@ -248,12 +263,13 @@ std::string Percent(double probability) {
   return text.data();
 }
 
-std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& line) {
+std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& line,
+                    std::size_t width) {
   std::string listing;
   for (std::size_t i = 0; i < ranking.shifts.size(); ++i) {
     const int shift = ranking.shifts[i];
     listing += std::to_string(shift) + '\t' + Percent(ranking.probabilities[i]) + '\t' +
-               Preview(Decrypted(line, shift, ranking.alphabet)) + '\n';
+               Preview(Decrypted(line, shift, ranking.alphabet), width) + '\n';
   }
   return listing;
 }
@@ -264,16 +280,20 @@ Outcome Written(const Writer& write, const std::string& text) {
   return write(text.data(), text.size()) ? Outcome::kDone : Outcome::kWriteFailed;
 }
 
+std::size_t ReadingOf(const Message& message, const ShiftGuesser::Ranking& ranking) {
+  return static_cast<std::size_t>(
+      std::find(message.alphabets.begin(), message.alphabets.end(), ranking.alphabet) -
+      message.alphabets.begin());
+}
+
 // The lines of --list for `message`, headed by its name where there are several.
 std::string ListingOf(const Message& message, const Sample& sample,
                       const ShiftGuesser::Ranking& ranking) {
-  const auto guessed = static_cast<std::size_t>(
-      std::find(message.alphabets.begin(), message.alphabets.end(), ranking.alphabet) -
-      message.alphabets.begin());
   const std::string heading =
       message.several ? std::string(message.first ? "" : "\n") + "==> " + message.name + " <==\n"
                       : "";
-  return heading + Listing(ranking, sample.firstLines[guessed].Text());
+  const std::string line = sample.firstLines[ReadingOf(message, ranking)].Text(message.width);
+  return heading + Listing(ranking, line, message.width);
 }
 
 // The line of --guess for `message`. The alphabet is named where it is not the one -a named or
@@ -285,30 +305,88 @@ std::string ShiftLine(const Message& message, const ShiftGuesser::Ranking& ranki
          (message.several ? "  " + message.name : "") + "\n";
 }
 
+// A probability for --json, rounded down to four places and never 1, as Percent shows it.
+std::string Number(double probability) {
+  constexpr double kMostShown = 0.9999;
+  std::array<char, 32> text{};
+  static_cast<void>(std::snprintf(text.data(), text.size(), "%.4f",
+                                  std::floor(10000 * std::min(probability, kMostShown)) / 10000));
+  return text.data();
+}
+
+// The row of --json for `message`: what became of it, and where a guess was made, the guess,
+// and with --list, every shift with the first line holding a letter, whole, decrypted with it.
+std::string JsonRow(const Message& message, const std::string& status, bool listing,
+                    const ShiftGuesser::Ranking* ranking = nullptr,
+                    const Sample* sample = nullptr) {
+  std::string row = R"({"file": )" + JsonString(message.file) + R"(, "status": ")" + status + '"';
+  if (ranking != nullptr && status != "refused") {
+    row += R"(, "shift": )" + std::to_string(ranking->shifts[0]) + R"(, "alphabet": ")" +
+           kAlphabetModels[ranking->alphabet].name + R"(", "language": ")" +
+           kLanguageModels[ranking->language].code + R"(", "probability": )" +
+           Number(ranking->probabilities[0]);
+  } else {
+    row += R"(, "shift": null, "alphabet": null, "language": null, "probability": null)";
+  }
+  if (listing) {
+    row += R"(, "shifts": [)";
+    const std::string line =
+        sample != nullptr ? sample->firstLines[ReadingOf(message, *ranking)].Text(0) : "";
+    for (std::size_t i = 0; sample != nullptr && i < ranking->shifts.size(); ++i) {
+      const int shift = ranking->shifts[i];
+      row += std::string(i == 0 ? "" : ", ") + R"({"shift": )" + std::to_string(shift) +
+             R"(, "probability": )" + Number(ranking->probabilities[i]) + R"(, "text": )" +
+             JsonString(Decrypted(line, shift, ranking->alphabet)) + "}";
+    }
+    row += "]";
+  }
+  return row + "}\n";
+}
+
+const char* Status(const Judgement& judgement) {
+  if (judgement.refused) return "refused";
+  return judgement.message.empty() ? "answered" : "uncertain";
+}
+
 }  // namespace
 
 Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write) {
   const bool decrypting = output == GuessOutput::kDecryption;
+  const bool listing = output == GuessOutput::kListing;
+  // With --json every message has its row, whatever became of it, and the status stays as it
+  // would be without.
+  const auto failed = [&](const char* status) {
+    return message.json &&
+                   Written(write, JsonRow(message, status, listing)) == Outcome::kWriteFailed
+               ? Outcome::kWriteFailed
+               : Outcome::kFailed;
+  };
   Sample sample({}, message.alphabets);
   if (!ReadSample(message.read, sample, decrypting ? &write : nullptr)) {
     return Outcome::kWriteFailed;
   }
   // A read error has been reported, and is this message's one diagnostic.
-  if (message.readFailed()) return Outcome::kFailed;
+  if (message.readFailed()) return failed("unreadable");
   const std::string about = message.several ? message.name + ": " : "";
   if (sample.Letters() == 0) {
     // Written already, but for a character the input cut short: without letters it reads the
     // same under every shift.
     if (decrypting) return Written(write, sample.held);
     Report(about + "no letters to guess the shift from");
-    return Outcome::kFailed;
+    return failed("no letters");
   }
-  const ShiftGuesser::Ranking ranking = sample.Rank();
-  // A list is given even for a guess that would be refused, since it is for looking.
-  if (output == GuessOutput::kListing) return Written(write, ListingOf(message, sample, ranking));
-  const Judgement judgement = Judge(ranking);
+  const ShiftGuesser::Ranking ranking = sample.Rank(message.steering);
+  const Judgement judgement = Judge(ranking, message.steering.cribs);
+  // A list is given even for a guess that would be refused, since it is for looking; but not
+  // where no shift holds the cribs, which is all the list would say.
+  if (listing && !ranking.cribless) {
+    return Written(write, message.json
+                              ? JsonRow(message, Status(judgement), true, &ranking, &sample)
+                              : ListingOf(message, sample, ranking));
+  }
   if (!judgement.message.empty()) Report(about + judgement.message);
-  if (judgement.refused) return Outcome::kFailed;
+  if (judgement.refused) return failed("refused");
+  if (message.json) return Written(write, JsonRow(message, Status(judgement), false, &ranking));
   if (!decrypting) return Written(write, ShiftLine(message, ranking));
   return DecryptRest(ranking.shifts[0], ranking.alphabet, sample, message.read, write)
              ? Outcome::kDone

@@ -21,10 +21,12 @@ struct Sample {
   // shows, "..." and the line from that letter on.
   class FirstLine {
    public:
-    static constexpr std::size_t kBytes = 1024;
+    static constexpr std::size_t kBytes = std::size_t{64} * 1024;
     explicit FirstLine(Alphabet letters);
     void Add(const char* data, std::size_t size);
-    [[nodiscard]] std::string Text() const;
+    // The line for a preview of `width` columns, 0 for the whole line: from its first letter,
+    // after "...", where that letter lies further on than the preview would show.
+    [[nodiscard]] std::string Text(std::size_t width) const;
 
    private:
     // Takes note of a character of the line, of these bytes, that is a letter or not, and whose
@@ -54,7 +56,7 @@ struct Sample {
   // Returns whether a guesser has read all it takes.
   [[nodiscard]] bool Full() const;
   // Ranks the shifts of the alphabets of the script that holds most of the letters.
-  [[nodiscard]] ShiftGuesser::Ranking Rank() const;
+  [[nodiscard]] ShiftGuesser::Ranking Rank(const Steering& steering = {}) const;
   std::vector<ShiftGuesser> guessers;
   std::vector<FirstLine> firstLines;  // one for each guesser
   // Of a sample read with bytes passed on, what was read from the first block holding a letter.
@@ -78,10 +80,10 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn = nullp
 bool DecryptRest(int shift, std::size_t alphabet, const Sample& sample, const Reader& read,
                  const Writer& write, std::size_t blockSize = kBlockSize);
 
-// Returns the names of the languages the guess knows in `alphabets`, or in all of them, as the
-// tables have them, so that a language added there is named wherever this is used: "English,
-// German ... `lastJoin` Portuguese".
-std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& alphabets);
+// Returns the names of the languages in the rows `languages` of kLanguageModels, or of all of
+// them, each once, as the tables have them, so that a language added there is named wherever
+// this is used: "English, German ... `lastJoin` Portuguese".
+std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& languages);
 
 // What the guess is judged to be worth: refused, or used with a note when it is not sure enough.
 struct Judgement {
@@ -90,16 +92,18 @@ struct Judgement {
 };
 
 // Judges `ranking`: a guess less than 99% likely is noted with the two most likely shifts, and
-// the probability of no language where that is higher.
-Judgement Judge(const ShiftGuesser::Ranking& ranking);
+// the probability of no language where that is higher. A ranking that no shift's decryption of
+// which holds `cribs` is refused with them named.
+Judgement Judge(const ShiftGuesser::Ranking& ranking, const std::vector<std::string>& cribs = {});
 
 // Returns `probability` as a percentage with one decimal, rounded down, so that what is shown is
 // never more sure than what was found: 0.98996 is 98.9%, and 1 is 99.9%.
 std::string Percent(double probability);
 
 // Returns the lines of --list for `ranking`: each shift, its probability and `line` decrypted
-// with it, most likely first.
-std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& line);
+// with it, in `width` columns or all of it for 0, most likely first.
+std::string Listing(const ShiftGuesser::Ranking& ranking, const std::string& line,
+                    std::size_t width = 64);
 
 enum class GuessOutput { kShift, kDecryption, kListing };
 enum class Outcome { kDone, kFailed, kWriteFailed };
@@ -113,11 +117,16 @@ struct Message {
   bool first = true;                 // whether it is the first one listed
   std::vector<std::size_t> alphabets = {kDefaultAlphabet};  // to guess in, in kAlphabetModels
   bool alphabetGiven = false;  // whether -a named it, so that the output need not
+  std::string file;            // the name as it was given, for --json
+  Steering steering;           // --lang and --crib
+  std::size_t width = 64;      // --width
+  bool json = false;           // --json: a row of JSON for the message, whatever became of it
 };
 
 // Guesses the shift of `message` and writes what `output` asks for with `write`. Reports a
 // refusal, a note, or a message without letters; a message without letters is written as it is
-// when decrypting. Returns kWriteFailed as soon as a write failed.
+// when decrypting. With `message.json`, writes a row for it whatever became of it, a message
+// that could not be read included. Returns kWriteFailed as soon as a write failed.
 Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write);
 
 #endif  // SIMPLE_ENCRYPTION_GUESS_H

@@ -67,7 +67,7 @@ InputFiles::InputFiles(std::vector<std::string> fileNames, int outputFd)
 
 InputFiles::~InputFiles() { Close(); }
 
-bool InputFiles::Next() {
+bool InputFiles::Next(bool everyOne) {
   Close();
   while (next < names.size()) {
     current = next++;
@@ -82,7 +82,8 @@ bool InputFiles::Next() {
     } else {
       return true;
     }
-    failed = true;
+    currentFailed = failed = true;
+    if (everyOne) return true;
   }
   return false;
 }

@@ -39,8 +39,9 @@ class InputFiles {
   InputFiles(InputFiles&&) = delete;
   InputFiles& operator=(InputFiles&&) = delete;
 
-  // Moves on to the next file that can be opened. Returns false when there is none left.
-  bool Next();
+  // Moves on to the next file that can be opened, or with `everyOne`, to the next file, which
+  // if it cannot be opened reads as empty and failed. Returns false when there is none left.
+  bool Next(bool everyOne = false);
   // Reads up to `capacity` bytes of the current file into `data` and returns how many; 0 at its
   // end, and after a read error, which it reports.
   std::size_t Read(char* data, std::size_t capacity);

@@ -12,14 +12,19 @@
 #include "Diagnostics.h"
 #include "Guess.h"
 #include "LanguageModels.h"
+#include "ShiftGuess.h"
 
 namespace {
 
 // Long options with no short form.
 constexpr int kVersionOption = 256;
 constexpr int kLettersOption = 257;
+constexpr int kLangOption = 258;
+constexpr int kCribOption = 259;
+constexpr int kWidthOption = 260;
+constexpr int kJsonOption = 261;
 
-constexpr std::array<option, 11> kLongOptions = {
+constexpr std::array<option, 15> kLongOptions = {
     {{"shift", required_argument, nullptr, 's'},
      {"alphabet", required_argument, nullptr, 'a'},
      {"letters", required_argument, nullptr, kLettersOption},
@@ -30,6 +35,10 @@ constexpr std::array<option, 11> kLongOptions = {
      {"output", required_argument, nullptr, 'o'},
      {"help", no_argument, nullptr, 'h'},
      {"version", no_argument, nullptr, kVersionOption},
+     {"lang", required_argument, nullptr, kLangOption},
+     {"crib", required_argument, nullptr, kCribOption},
+     {"width", required_argument, nullptr, kWidthOption},
+     {"json", no_argument, nullptr, kJsonOption},
      {nullptr, 0, nullptr, 0}}};
 
 // Reads a decimal int, sign allowed, and nothing else: no spaces, no base prefix, no locale.
@@ -45,6 +54,42 @@ std::string ParseShift(const std::string& text, int& shift) {
     return "shift out of range: " + Quote(text);
   }
   if (error != std::errc() || end != last || signTwice) return "invalid shift: " + Quote(text);
+  return "";
+}
+
+// Reads a comma-separated list of language codes into the rows of kLanguageModels they name,
+// each language's rows in all its alphabets. Returns the problem, or an empty string.
+std::string ParseLanguages(const std::string& text, std::vector<bool>& languages) {
+  languages.assign(kLanguageModels.size(), false);
+  std::string codes;
+  for (const LanguageModel& model : kLanguageModels) {
+    if (codes.find(std::string(model.code) + ", ") == std::string::npos) {
+      codes += std::string(model.code) + ", ";
+    }
+  }
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    const std::string code = text.substr(start, end - start);
+    bool known = false;
+    for (std::size_t row = 0; row < kLanguageModels.size(); ++row) {
+      if (code == kLanguageModels[row].code) languages[row] = known = true;
+    }
+    if (!known) {
+      codes.resize(codes.size() - 2);
+      return "unknown language " + Quote(code) + "\nThe languages are " + codes + ".";
+    }
+    if (end == text.size()) return "";
+    start = end + 1;
+  }
+}
+
+// Reads --width's number of columns, 0 or more.
+std::string ParseWidth(const std::string& text, std::size_t& width) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), width);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return "invalid width: " + Quote(text);
+  }
   return "";
 }
 
@@ -92,6 +137,9 @@ struct Given {
   bool output = false;
   bool preset = false;
   bool letters = false;
+  bool steering = false;  // --lang or --crib
+  bool width = false;
+  bool json = false;
 };
 
 // Takes in the option that getopt_long returned as `result`. Returns false where reading ends
@@ -110,6 +158,22 @@ bool TakeOption(int result, const char* word, ParsedCommandLine& parsed, Given& 
     case kLettersOption:
       options.alphabet = LettersAlphabet(optarg, parsed.error);
       given.letters = true;
+      break;
+    case kLangOption:
+      parsed.error = ParseLanguages(optarg, options.steering.languages);
+      given.steering = true;
+      break;
+    case kCribOption:
+      options.steering.cribs.emplace_back(optarg);
+      if (options.steering.cribs.back().empty()) parsed.error = "invalid crib: ''";
+      given.steering = true;
+      break;
+    case kWidthOption:
+      parsed.error = ParseWidth(optarg, options.width);
+      given.width = true;
+      break;
+    case kJsonOption:
+      given.json = options.json = true;
       break;
     case 'e':
       given.encrypt = true;
@@ -164,9 +228,32 @@ std::string ModeConflict(const Given& given) {
   return "";
 }
 
+// The problem with the options that steer a guess where they cannot, or an empty string.
+std::string GuessConflict(const Given& given, const Options& options) {
+  if (given.steering && !given.guess && !given.list) {
+    return "options --lang and --crib need --guess or --list";
+  }
+  if (given.width && !given.list) return "option --width needs --list";
+  if (given.json && !(given.list || (given.guess && !given.decrypt))) {
+    return "option --json needs --guess without --decrypt, or --list";
+  }
+  if (given.preset && !options.steering.languages.empty()) {
+    const auto& languages = options.steering.languages;
+    bool any = false;
+    for (std::size_t row = 0; row < languages.size(); ++row) {
+      any = any || (languages[row] && kLanguageModels[row].alphabet == options.alphabet->Row());
+    }
+    if (!any) {
+      return "option --lang names no language in the alphabet " + Quote(options.alphabet->Name());
+    }
+  }
+  return "";
+}
+
 // The problem with options that cannot go together, or go with nothing, or an empty string.
 std::string Conflict(const Given& given, const Options& options) {
   std::string modes = ModeConflict(given);
+  if (modes.empty()) modes = GuessConflict(given, options);
   if (!modes.empty()) return modes;
   if ((given.list || given.guess) && given.letters) {
     return std::string("option ") + (given.list ? "--list" : "--guess") +
@@ -242,8 +329,8 @@ std::string Presets() {
 std::string Usage() {
   return R"(Usage: simple_encryption [-s N]
   or:  simple_encryption -e|-d [-s N] [-a NAME|--letters=L] [-o FILE] [FILE]...
-  or:  simple_encryption --guess [-d] [-a NAME] [-o FILE] [FILE]...
-  or:  simple_encryption --list [-a NAME] [-o FILE] [FILE]...
+  or:  simple_encryption --guess [-d] [-a NAME] [OPTION]... [-o FILE] [FILE]...
+  or:  simple_encryption --list [-a NAME] [OPTION]... [-o FILE] [FILE]...
 Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
 
 With no -e, -d, --guess or --list, encrypt and decrypt a built-in sentence,
@@ -265,6 +352,13 @@ then each line typed, until a line is 'quit' or 'exit'.
                          with -d, decrypt each with it
   -l, --list           print every shift of each FILE, most likely first,
                          with their probabilities and a preview
+      --crib=WORD      with --guess or --list, only shifts whose decryption
+                         holds WORD, as in --crib=attack; may be repeated
+      --lang=CODES     with --guess or --list, only these languages, such as
+                         --lang=de,fr (codes below)
+      --width=N        with --list, cut the preview to N columns (0: the
+                         whole line; default 64)
+      --json           with --guess or --list, one JSON object a FILE
   -o, --output=FILE    write to FILE instead of standard output, replacing it
                          only once all went well; it may be an input too
   -h, --help           display this help and exit
@@ -278,8 +372,14 @@ read as UTF-8. A Caesar shift hides nothing; for secrecy, use gpg or age.
 }
 
 std::string LanguagesParagraph() {
-  return "The guess knows " + LanguageNames("and", {}) +
-         ", and is refused when no shift makes the text read as one of them.";
+  std::string codes;
+  for (const LanguageModel& model : kLanguageModels) {
+    if ((", " + codes + ",").find(", " + std::string(model.code) + ",") == std::string::npos) {
+      codes += (codes.empty() ? "" : ", ") + std::string(model.code);
+    }
+  }
+  return "The guess knows " + LanguageNames("and", {}) + " (" + codes +
+         "), and is refused when no shift makes the text read as one of them.";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Alphabet.h"
+#include "ShiftGuess.h"
 
 // What the command line asks for.
 struct Options {
@@ -25,6 +26,9 @@ struct Options {
                                      // for a guess, whichever alphabet the text's letters are in
   std::string output = "-";          // -o, for the filters; "-" for standard output
   std::vector<std::string> files;    // operands, for the filters
+  Steering steering;                 // --lang and --crib, for a guess
+  std::size_t width = 64;            // --width, for --list: columns of the preview, 0 for all
+  bool json = false;                 // --json, for --guess and --list
 };
 
 // Reads the command line with getopt_long. On a usage error, returns the problem in `error`.

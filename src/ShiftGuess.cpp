@@ -210,10 +210,10 @@ namespace {
 // many, the one with the most letters first, whose reading decides how the text is read.
 std::vector<const ShiftGuesser*> InScriptOfMostLetters(
     const std::vector<const ShiftGuesser*>& readings) {
-  const ShiftGuesser* most = readings.front();
-  for (const ShiftGuesser* reading : readings) {
-    if (reading->Letters() > most->Letters()) most = reading;
-  }
+  // max_element gives the first of those with as many.
+  const ShiftGuesser* const most = *std::max_element(
+      readings.begin(), readings.end(),
+      [](const ShiftGuesser* a, const ShiftGuesser* b) { return a->Letters() < b->Letters(); });
   const std::string script = kAlphabetModels[most->Alphabet()].script;
   std::vector<const ShiftGuesser*> chosen;
   std::copy_if(readings.begin(), readings.end(), std::back_inserter(chosen),
@@ -228,69 +228,178 @@ std::vector<const ShiftGuesser*> InScriptOfMostLetters(
 
 }  // namespace
 
-ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readings) {
-  const std::vector<const ShiftGuesser*> guessers = InScriptOfMostLetters(readings);
-  std::vector<ShiftGuesser::Costs> scores(guessers.size());
-  std::transform(guessers.begin(), guessers.end(), scores.begin(),
-                 [](const ShiftGuesser* guesser) { return guesser->Score(); });
-  const bool lettersOnly = scores.front().lettersOnly;
-  const std::int64_t margin = lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps;
-
-  // Each language and shift is weighed by how much less it costs than no language does in the
-  // same reading, so that readings of different letters compare.
-  std::int64_t least = 0;
-  bool refused = true;
-  std::size_t letters = 0;
-  for (std::size_t g = 0; g < scores.size(); ++g) {
-    const ShiftGuesser::Costs& scored = scores[g];
-    const std::int64_t best = *std::min_element(scored.languages.begin(), scored.languages.end());
-    least = std::min(least, best - scored.noLanguage);
-    refused = refused && best - scored.noLanguage > margin;
-    letters = std::max(letters, guessers[g]->Letters());
-  }
-
-  ShiftGuesser::Ranking ranking{};
-  ranking.alphabets.clear();
-  for (const ShiftGuesser* guesser : guessers) ranking.alphabets.push_back(guesser->Alphabet());
-  ranking.refused = letters >= kLettersToRefuse && refused;
-  // The posterior, relative to the least costly explanation, so that exp cannot overflow.
-  const double scale = (lettersOnly ? kScaleLettersOnly : kScaleWithGaps) / 1000;
-  double total = kNoLanguagePrior * std::exp(-scale * static_cast<double>(-least));
-  ranking.noLanguage = total;
-  std::vector<std::vector<double>> byShift;
-  for (std::size_t g = 0; g < scores.size(); ++g) {
-    const ShiftGuesser::Costs& scored = scores[g];
-    const auto size = static_cast<std::size_t>(kAlphabetModels[guessers[g]->Alphabet()].size);
-    byShift.emplace_back(size);
-    for (std::size_t i = 0; i < scored.languages.size(); ++i) {
-      const double weight =
-          (1 - kNoLanguagePrior) * kLanguageModels[scored.models[i / size]].prior /
-          static_cast<double>(size) *
-          std::exp(-scale * static_cast<double>(scored.languages[i] - scored.noLanguage - least));
-      byShift.back()[i % size] += weight;
-      total += weight;
+bool ShiftGuesser::Holds(const std::string& word, int shift) const {
+  const auto gap = static_cast<std::uint8_t>(kAlphabetModels[alphabet].size);
+  // The word as symbols, runs of other characters as one gap, and none at its ends.
+  std::vector<std::uint8_t> wanted;
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(word.data());
+  for (std::size_t i = 0; i < word.size();) {
+    char32_t c = 0;
+    const int length = DecodeUtf8(bytes + i, word.size() - i, c);
+    const int place = length > 0 ? reading.Index(c) : -1;
+    i += length > 0 ? static_cast<std::size_t>(length) : 1;
+    if (place >= 0) {
+      wanted.push_back(static_cast<std::uint8_t>(place));
+    } else if (!wanted.empty() && wanted.back() != gap) {
+      wanted.push_back(gap);
     }
   }
-  ranking.noLanguage /= total;
-  // The alphabet with the most weight has its shifts ranked.
-  std::size_t chosen = 0;
-  double most = -1;
-  for (std::size_t g = 0; g < byShift.size(); ++g) {
-    const double weight = std::accumulate(byShift[g].begin(), byShift[g].end(), 0.0);
-    if (weight > most) {
-      most = weight;
-      chosen = g;
+  if (!wanted.empty() && wanted.back() == gap) wanted.pop_back();
+  if (wanted.empty()) return false;
+  const auto matches = [shift, gap](std::uint8_t symbol, std::uint8_t letter) {
+    return Decrypted(symbol, shift, gap) == letter;
+  };
+  return std::search(symbols.begin(), symbols.end(), wanted.begin(), wanted.end(), matches) !=
+         symbols.end();
+}
+
+namespace {
+
+// Which pairs of a language and a shift of `scored`, at language * size + shift, `steering`
+// allows for `reading`.
+std::vector<bool> Allowed(const ShiftGuesser& reading, const ShiftGuesser::Costs& scored,
+                          const Steering& steering) {
+  const auto size = static_cast<std::size_t>(kAlphabetModels[reading.Alphabet()].size);
+  std::vector<bool> shifts(size, true);
+  for (std::size_t shift = 0; shift < size; ++shift) {
+    for (const std::string& crib : steering.cribs) {
+      shifts[shift] = shifts[shift] && reading.Holds(crib, static_cast<int>(shift));
     }
   }
-  const std::vector<double>& weights = byShift[chosen];
-  ranking.alphabet = guessers[chosen]->Alphabet();
-  ranking.shifts.resize(weights.size());
-  std::iota(ranking.shifts.begin(), ranking.shifts.end(), 0);
+  std::vector<bool> allowed(scored.languages.size());
+  for (std::size_t i = 0; i < allowed.size(); ++i) {
+    const std::size_t row = scored.models[i / size];
+    allowed[i] = shifts[i % size] && (steering.languages.empty() || steering.languages[row]);
+  }
+  return allowed;
+}
+
+}  // namespace
+
+namespace {
+
+// How the best allowed explanation of each reading compares with no language.
+struct Comparison {
+  std::int64_t least = 0;  // the least of its costs less no language's, or 0
+  bool refused = true;     // whether every reading's best costs more than the margin more
+  bool any = false;        // whether any pair was allowed at all
+};
+
+Comparison Compare(const std::vector<ShiftGuesser::Costs>& scores,
+                   const std::vector<std::vector<bool>>& allowed, std::int64_t margin) {
+  Comparison compared;
+  for (std::size_t g = 0; g < scores.size(); ++g) {
+    std::int64_t best = INT64_MAX;
+    for (std::size_t i = 0; i < scores[g].languages.size(); ++i) {
+      if (allowed[g][i]) best = std::min(best, scores[g].languages[i]);
+    }
+    if (best == INT64_MAX) continue;
+    compared.least = std::min(compared.least, best - scores[g].noLanguage);
+    compared.refused = compared.refused && best - scores[g].noLanguage > margin;
+    compared.any = true;
+  }
+  return compared;
+}
+
+// Orders the shifts of `weights` in `ranking`, most likely first, with their share of `total`:
+// those with a pair in `allowed`, at language * size + shift.
+void Order(const std::vector<double>& weights, const std::vector<bool>& allowed, double total,
+           ShiftGuesser::Ranking& ranking) {
+  for (std::size_t shift = 0; shift < weights.size(); ++shift) {
+    for (std::size_t i = shift; i < allowed.size(); i += weights.size()) {
+      if (allowed[i]) {
+        ranking.shifts.push_back(static_cast<int>(shift));
+        break;
+      }
+    }
+  }
+  // Where nothing is allowed, every shift, for a list to look at.
+  if (ranking.shifts.empty()) {
+    ranking.shifts.resize(weights.size());
+    std::iota(ranking.shifts.begin(), ranking.shifts.end(), 0);
+  }
   std::stable_sort(ranking.shifts.begin(), ranking.shifts.end(), [&weights](int a, int b) {
     return weights[static_cast<std::size_t>(a)] > weights[static_cast<std::size_t>(b)];
   });
   for (const int shift : ranking.shifts) {
     ranking.probabilities.push_back(weights[static_cast<std::size_t>(shift)] / total);
   }
+}
+
+// The row in kLanguageModels of the language whose pair with `shift` weighs most in `byPair`,
+// of the languages `models` at language * size + shift.
+std::size_t HeaviestLanguage(const std::vector<double>& byPair,
+                             const std::vector<std::size_t>& models, std::size_t shift,
+                             std::size_t size) {
+  std::size_t heaviest = shift;
+  for (std::size_t i = shift; i < byPair.size(); i += size) {
+    if (byPair[i] > byPair[heaviest]) heaviest = i;
+  }
+  return models[heaviest / size];
+}
+
+}  // namespace
+
+ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readings,
+                                   const Steering& steering) {
+  const std::vector<const ShiftGuesser*> guessers = InScriptOfMostLetters(readings);
+  std::vector<ShiftGuesser::Costs> scores(guessers.size());
+  std::transform(guessers.begin(), guessers.end(), scores.begin(),
+                 [](const ShiftGuesser* guesser) { return guesser->Score(); });
+  std::vector<std::vector<bool>> allowed;
+  ShiftGuesser::Ranking ranking{};
+  ranking.alphabets.clear();
+  std::size_t letters = 0;
+  for (std::size_t g = 0; g < guessers.size(); ++g) {
+    allowed.push_back(Allowed(*guessers[g], scores[g], steering));
+    letters = std::max(letters, guessers[g]->Letters());
+    ranking.alphabets.push_back(guessers[g]->Alphabet());
+    for (const std::size_t row : scores[g].models) {
+      if (steering.languages.empty() || steering.languages[row]) ranking.languages.push_back(row);
+    }
+  }
+  const bool lettersOnly = scores.front().lettersOnly;
+  // Each language and shift is weighed by how much less it costs than no language does in the
+  // same reading, so that readings of different letters compare.
+  const Comparison compared =
+      Compare(scores, allowed, lettersOnly ? kRefusalLettersOnly : kRefusalWithGaps);
+  ranking.cribless = !compared.any;
+  ranking.refused = !compared.any || (letters >= kLettersToRefuse && compared.refused);
+  // The posterior, relative to the least costly explanation, so that exp cannot overflow.
+  const double scale = (lettersOnly ? kScaleLettersOnly : kScaleWithGaps) / 1000;
+  double total = kNoLanguagePrior * std::exp(-scale * static_cast<double>(-compared.least));
+  ranking.noLanguage = total;
+  // Of each reading, the weight of each language and shift, and of each shift.
+  std::vector<std::vector<double>> byPair;
+  std::vector<std::vector<double>> byShift;
+  for (std::size_t g = 0; g < scores.size(); ++g) {
+    const ShiftGuesser::Costs& scored = scores[g];
+    const auto size = static_cast<std::size_t>(kAlphabetModels[guessers[g]->Alphabet()].size);
+    byPair.emplace_back(scored.languages.size());
+    byShift.emplace_back(size);
+    for (std::size_t i = 0; i < scored.languages.size(); ++i) {
+      if (!allowed[g][i]) continue;
+      byPair.back()[i] = (1 - kNoLanguagePrior) * kLanguageModels[scored.models[i / size]].prior /
+                         static_cast<double>(size) *
+                         std::exp(-scale * static_cast<double>(scored.languages[i] -
+                                                               scored.noLanguage - compared.least));
+      byShift.back()[i % size] += byPair.back()[i];
+      total += byPair.back()[i];
+    }
+  }
+  ranking.noLanguage /= total;
+  // The alphabet with the most weight has its shifts ranked.
+  std::vector<double> sums(byShift.size());
+  std::transform(byShift.begin(), byShift.end(), sums.begin(),
+                 [](const std::vector<double>& weights) {
+                   return std::accumulate(weights.begin(), weights.end(), 0.0);
+                 });
+  const auto chosen =
+      static_cast<std::size_t>(std::max_element(sums.begin(), sums.end()) - sums.begin());
+  ranking.alphabet = guessers[chosen]->Alphabet();
+  Order(byShift[chosen], allowed[chosen], total, ranking);
+  ranking.language =
+      HeaviestLanguage(byPair[chosen], scores[chosen].models,
+                       static_cast<std::size_t>(ranking.shifts[0]), byShift[chosen].size());
   return ranking;
 }

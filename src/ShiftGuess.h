@@ -19,6 +19,14 @@ struct GuessBounds {
   std::size_t span = std::size_t{1} << 20;  // bytes from the first letter on
 };
 
+// What a user knows of a text, which narrows what a guess ranks.
+struct Steering {
+  // By row of kLanguageModels, the languages the text may be in; empty for all of them.
+  std::vector<bool> languages;
+  // Words that the decryption holds, letters compared without their case.
+  std::vector<std::string> cribs;
+};
+
 // Guesses which shift of an alphabet encrypted a text, and in which of that alphabet's languages
 // of LanguageModels.h it is written. Every pair of a language and a shift is scored by how
 // likely its letter trigrams, word starts and ends included, make the decrypted text; so is the
@@ -61,9 +69,16 @@ class ShiftGuesser {
     std::vector<double> probabilities;
     double noLanguage;  // the probability that the text is in none of the languages
     bool refused;       // true when no language explains the text better than none does
+    std::vector<std::size_t> languages;  // those ranked, in kLanguageModels
+    std::size_t language = 0;            // the most likely of them under the first shift
+    bool cribless = false;  // true, and refused, when no shift's decryption holds the cribs
   };
   // Ranks the shifts on what has been taken in. Needs a letter.
   [[nodiscard]] Ranking Rank() const;
+
+  // Returns whether what has been taken in, decrypted by `shift`, holds `word` in its letters
+  // and word gaps, the letters compared without their case.
+  [[nodiscard]] bool Holds(const std::string& word, int shift) const;
 
   // What Rank weighs, in thousandths of a nat: the cost of the text in each language of the
   // alphabet decrypted by each shift, at language * size + shift, in the order of
@@ -102,6 +117,9 @@ class ShiftGuesser {
 // with the probabilities of each (alphabet, shift) summed over the languages, each language
 // weighed against no language in its own reading. Refuses only where every reading of that
 // script would be refused. Needs a reading with a letter.
-ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readings);
+// Only the languages and the shifts that `steering` allows are ranked, and the probabilities are
+// taken among them.
+ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readings,
+                                   const Steering& steering = {});
 
 #endif  // SIMPLE_ENCRYPTION_SHIFT_GUESS_H

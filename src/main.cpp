@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include "Filter.h"
 #include "Guess.h"
 #include "Io.h"
+#include "LanguageModels.h"
 #include "NewFile.h"
 #include "Options.h"
 #include "Output.h"
@@ -102,6 +104,24 @@ int Print(const std::string& text) {
   return Finish(true);
 }
 
+// The alphabets a guess reads its text in: the one -a names, or every one of its own script, or
+// with --lang, those of the languages named.
+std::vector<std::size_t> AlphabetsToGuess(const Options& options) {
+  if (options.alphabet) return {options.alphabet->Row()};
+  const std::vector<bool>& languages = options.steering.languages;
+  if (languages.empty()) return GuessedAlphabets();
+  std::vector<std::size_t> alphabets;
+  for (std::size_t row = 0; row < languages.size(); ++row) {
+    const std::size_t alphabet = kLanguageModels[row].alphabet;
+    if (languages[row] &&
+        std::find(alphabets.begin(), alphabets.end(), alphabet) == alphabets.end()) {
+      alphabets.push_back(alphabet);
+    }
+  }
+  std::sort(alphabets.begin(), alphabets.end());
+  return alphabets;
+}
+
 // The filters: -e and -d on the files as one stream, the guess modes on each file by itself.
 int RunFilter(const Options& options, const ClosedAtStart& closed) {
   UseBinaryStandardStreams();
@@ -130,17 +150,20 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
         return input.Read(data, capacity);
       };
       const bool given = options.alphabet.has_value();
-      const std::vector<std::size_t> alphabets =
-          given ? std::vector<std::size_t>{options.alphabet->Row()} : GuessedAlphabets();
+      const std::vector<std::size_t> alphabets = AlphabetsToGuess(options);
       bool first = true;
-      while (input.Next()) {
+      while (input.Next(options.json)) {
         const Message message{read,
                               [&input] { return input.CurrentFailed(); },
                               QuoteName(input.Name()),
                               options.files.size() > 1,
                               first,
                               alphabets,
-                              given};
+                              given,
+                              input.Name(),
+                              options.steering,
+                              options.width,
+                              options.json};
         first = false;
         const Outcome outcome = GuessMessage(guessOutput, message, write);
         if (outcome == Outcome::kWriteFailed) return EXIT_FAILURE;

@@ -14,6 +14,7 @@
 #include "Diagnostics.h"
 #include "Filter.h"
 #include "Guess.h"
+#include "Json.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
 #include "expected_output.h"
@@ -375,6 +376,9 @@ ShiftGuesser::Ranking RankingWith(double best, double second, bool refused = fal
   ranking.probabilities[1] = second;
   ranking.noLanguage = 1 - best - second;
   ranking.refused = refused;
+  for (std::size_t row = 0; row < kLanguageModels.size(); ++row) {
+    if (kLanguageModels[row].alphabet == kDefaultAlphabet) ranking.languages.push_back(row);
+  }
   return ranking;
 }
 
@@ -442,6 +446,13 @@ TEST(Diagnostics, QuotesANameOnlyWhereAShellWouldReadItOtherwise) {
       {"", "''"},
   }};
   for (const auto& [name, quoted] : kNames) EXPECT_EQ(QuoteName(name), quoted) << name;
+}
+
+// A JSON string of any bytes: quotes, controls and bytes that are not UTF-8 escaped, the last as
+// Python's surrogateescape reads them back; UTF-8 as it is.
+TEST(Json, WritesAnyBytesAsAStringThatGivesThemBack) {
+  EXPECT_EQ(JsonString("a\"b\\c\n\x7F\xC3\xA9\xFF\xC3"), R"("a\"b\\c\u000a\u007fé\udcff\udcc3")");
+  EXPECT_EQ(JsonString(""), R"("")");
 }
 
 // A name is quoted in the same call that reports errno's reason, and the compiler may work out

@@ -521,6 +521,17 @@ std::string Presets() {
   return list;
 }
 
+// The codes of the guess's languages, each once, as the tables list them: "en, de, ru".
+std::string LanguageCodes() {
+  std::string list;
+  for (const LanguageModel& language : kLanguageModels) {
+    if ((", " + list + ",").find(", " + std::string(language.code) + ",") == std::string::npos) {
+      list += (list.empty() ? "" : ", ") + std::string(language.code);
+    }
+  }
+  return list;
+}
+
 // `text` in lines of at most 78 columns, as many words to a line as fit.
 std::string Wrapped(const std::string& text) {
   std::istringstream words(text);
@@ -643,8 +654,8 @@ const std::vector<Case> kOptions = {
     // The languages as the tables have them, in lines that fit.
     Case("help names the languages")
         .Out("\n" +
-             Wrapped("The guess knows " + Languages("and") +
-                     ", and is refused when no shift makes the text read as one of them.") +
+             Wrapped("The guess knows " + Languages("and") + " (" + LanguageCodes() +
+                     "), and is refused when no shift makes the text read as one of them.") +
              "\n")
         .Args({"--help"})
         .Within()
@@ -1250,6 +1261,69 @@ std::string RowName(const ::testing::TestParamInfo<Case>& row) {
   return name + (row.param.representative ? "_representative" : "");
 }
 
+// Steering the guess: what a user knows (a word, a language), a preview's width, and rows of
+// JSON that a script can read
+const std::string kNoRow =
+    R"("shift": null, "alphabet": null, "language": null, "probability": null})";
+const std::vector<Case> kSteering = {
+    // One row a file, in order, whatever became of it, the name as given: a script can rely on
+    // the rows to line up with the files.
+    Case("a JSON row for each file, whatever became of it")
+        .In(kNoCaesar)
+        .Status(1)
+        .Args({"--guess", "--json", "@second", "a b'c\nd", "/dev/null", "@in"})
+        .Out(R"({"file": "@second", "status": "answered", "shift": 13, "alphabet": "latin", )"
+             R"("language": "en", "probability": 0.9999})"
+             "\n"
+             R"({"file": "a b'c\u000ad", "status": "unreadable", )" +
+             kNoRow + "\n" + R"({"file": "/dev/null", "status": "no letters", )" + kNoRow + "\n" +
+             R"({"file": "@in", "status": "refused", )" + kNoRow + "\n")
+        .Err("simple_encryption: 'a b'\\''c'$'\\n''d': No such file or directory\n"
+             "simple_encryption: /dev/null: no letters to guess the shift from\n"
+             "simple_encryption: @in: no shift makes the text read as " +
+             Languages("or", "Latin") + "\n"),
+    // Too short to tell, until the solver says what it holds.
+    Case("a word the text holds")
+        .In("Erivrj\n")
+        .Out("Review\n")
+        .Args({"-d", "--guess", "--crib=review"})
+        .Err("simple_encryption: uncertain guess: shift 13 at 97.3%\n"),
+    Case("part of a word the text holds").In("xjhwjy\n").Out("5\n").Args({"--guess", "--crib=sec"}),
+    Case("a language the text is in")
+        .In("Dsiho\n")
+        .Out("3\n")
+        .Args({"--guess", "--lang=de"})
+        .Err("simple_encryption: uncertain guess: shift 3 at 74.2%, then shift 14 at 16.2%\n"),
+    Case("a word no shift makes")
+        .In(kEnemy)
+        .Status(1)
+        .Args({"--guess", "--crib=castle"})
+        .Err("simple_encryption: no shift makes the text hold 'castle'\n"),
+    Case("a list of the shifts that hold a word")
+        .In(kEnemy)
+        .Out("3\t99.9%\tThe enemy attacks at dawn\n")
+        .Args({"--list", "--crib=at"}),
+    Case("a preview of 20 columns")
+        .In(kEnemy)
+        .Out("3\t99.9%\tThe enemy attacks at\n25\t0.0%\tXli iriqc exxegow ex\n")
+        .Args({"--list", "--width=20"})
+        .Start(),
+    Case("a preview of the whole line")
+        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 4) + "\n")
+        .Out("3\t99.9%\t" + Repeat("The enemy attacks at dawn. ", 4) + "\n")
+        .Args({"--list", "--width=0"})
+        .Start(),
+    UsageError("an unknown language", {"--guess", "--lang=de,xx"},
+               "unknown language 'xx'\nThe languages are " + LanguageCodes() + "."),
+    UsageError("a language not of the alphabet", {"--guess", "--lang=ru", "-a", "latin"},
+               "option --lang names no language in the alphabet 'latin'"),
+    UsageError("JSON for a decryption", {"-d", "--guess", "--json"},
+               "option --json needs --guess without --decrypt, or --list"),
+    UsageError("a crib without a guess", {"-e", "--crib=x"},
+               "options --lang and --crib need --guess or --list"),
+    UsageError("a width without a list", {"--guess", "--width=3"}, "option --width needs --list"),
+};
+
 INSTANTIATE_TEST_SUITE_P(Session, Transcript, ::testing::ValuesIn(kSession), RowName);
 INSTANTIATE_TEST_SUITE_P(Options, Transcript, ::testing::ValuesIn(kOptions), RowName);
 INSTANTIATE_TEST_SUITE_P(FilterFailures, Transcript, ::testing::ValuesIn(kFilterFailures), RowName);
@@ -1257,5 +1331,6 @@ INSTANTIATE_TEST_SUITE_P(WritingAFile, Transcript, ::testing::ValuesIn(kWritingA
 INSTANTIATE_TEST_SUITE_P(InjectedFaults, Transcript, ::testing::ValuesIn(kInjectedFaults), RowName);
 INSTANTIATE_TEST_SUITE_P(Guessing, Transcript, ::testing::ValuesIn(kGuessing), RowName);
 INSTANTIATE_TEST_SUITE_P(OtherAlphabets, Transcript, ::testing::ValuesIn(kOtherAlphabets), RowName);
+INSTANTIATE_TEST_SUITE_P(Steering, Transcript, ::testing::ValuesIn(kSteering), RowName);
 
 }  // namespace

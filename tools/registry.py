@@ -120,6 +120,14 @@ def readme_list():
         names() + ".", 100)
 
 
+def completion_codes():
+    codes = []
+    for language in LANGUAGES:
+        if language["code"] not in codes:
+            codes.append(language["code"])
+    return ["            mapfile -t COMPREPLY < <(compgen -W '%s' -- \"$cur\")" % " ".join(codes)]
+
+
 def completion_list():
     return ["            mapfile -t COMPREPLY < <(compgen -W '%s' -- \"$cur\")" % " ".join(
         a["name"] for a in ALPHABETS)]
@@ -134,7 +142,9 @@ DERIVED = [("docs/simple_encryption.1.in", ".\\\" Fallbacks, from tools/registry
             ".\\\" End of the languages", manual_languages),
            ("README.md", "<!-- From data/registry.toml: -->", "<!-- End -->", readme_list),
            ("completions/simple_encryption", "# The presets, from data/registry.toml:",
-            "# End of the presets", completion_list)]
+            "# End of the presets", completion_list),
+           ("completions/simple_encryption", "# The languages' codes, from data/registry.toml:",
+            "# End of the codes", completion_codes)]
 
 
 def held_out(alphabet):
