@@ -316,6 +316,17 @@ std::string Wrapped(const std::string& text, std::size_t indent = 0) {
   return wrapped + text.substr(lineStart) + '\n';
 }
 
+// The languages' codes, each once, as the tables have them: "en, de, ...".
+std::string LanguageCodes() {
+  std::string codes;
+  for (const LanguageModel& model : kLanguageModels) {
+    if ((", " + codes + ",").find(", " + std::string(model.code) + ",") == std::string::npos) {
+      codes += (codes.empty() ? "" : ", ") + std::string(model.code);
+    }
+  }
+  return codes;
+}
+
 // The presets, as the tables have them: "latin (the default), es (Spanish), ...".
 std::string Presets() {
   std::string list;
@@ -354,9 +365,13 @@ then each line typed, until a line is 'quit' or 'exit'.
                          with their probabilities and a preview
       --crib=WORD      with --guess or --list, only shifts whose decryption
                          holds WORD, as in --crib=attack; may be repeated
-      --lang=CODES     with --guess or --list, only these languages, such as
-                         --lang=de,fr (codes below)
-      --width=N        with --list, cut the preview to N columns (0: the
+)" +
+         Wrapped(
+             "      --lang=CODES     with --guess or --list, only these languages, such as "
+             "--lang=de,fr: " +
+                 LanguageCodes(),
+             25) +
+         R"(      --width=N        with --list, cut the preview to N columns (0: the
                          whole line; default 64)
       --json           with --guess or --list, one JSON object a FILE
   -o, --output=FILE    write to FILE instead of standard output, replacing it
@@ -372,14 +387,8 @@ read as UTF-8. A Caesar shift hides nothing; for secrecy, use gpg or age.
 }
 
 std::string LanguagesParagraph() {
-  std::string codes;
-  for (const LanguageModel& model : kLanguageModels) {
-    if ((", " + codes + ",").find(", " + std::string(model.code) + ",") == std::string::npos) {
-      codes += (codes.empty() ? "" : ", ") + std::string(model.code);
-    }
-  }
-  return "The guess knows " + LanguageNames("and", {}) + " (" + codes +
-         "), and is refused when no shift makes the text read as one of them.";
+  return "The guess knows " + LanguageNames("and", {}) +
+         ", and is refused when no shift makes the text read as one of them.";
 }
 
 }  // namespace

@@ -654,8 +654,8 @@ const std::vector<Case> kOptions = {
     // The languages as the tables have them, in lines that fit.
     Case("help names the languages")
         .Out("\n" +
-             Wrapped("The guess knows " + Languages("and") + " (" + LanguageCodes() +
-                     "), and is refused when no shift makes the text read as one of them.") +
+             Wrapped("The guess knows " + Languages("and") +
+                     ", and is refused when no shift makes the text read as one of them.") +
              "\n")
         .Args({"--help"})
         .Within()
