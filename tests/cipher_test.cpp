@@ -420,8 +420,9 @@ TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
   std::string ideographs;
   for (int i = 0; i < 40; ++i) ideographs += "\u6F22";
   const std::string wide = Listing(RankingWith(0.75, 0.25), "Wkh\u202E e\u0301" + ideographs);
-  EXPECT_EQ(wide.substr(0, wide.find('\n')),
-            "3\t75.0%\tThe<U+202E> b\u0301" + ideographs.substr(0, 3 * ((64 - 13) / 2)));
+  EXPECT_EQ(
+      wide.substr(0, wide.find('\n')),
+      "3\t75.0%\tThe<U+202E> b\u0301" + ideographs.substr(0, std::size_t{3} * ((64 - 13) / 2)));
 }
 
 // Quoted as cat quotes a name in the C locale: only where a shell would read it otherwise, # and
