@@ -37,7 +37,7 @@ char* Encode(char32_t c, char* out) {
 
 // Whether `alphabet` is the 52 ASCII letters, in their order.
 bool AsciiLetters(const Alphabet& alphabet) {
-  constexpr std::size_t kLetters = 26;
+  constexpr std::size_t kLetters = 'z' - 'a' + 1;
   if (alphabet.Lower().size() != kLetters || alphabet.Upper().size() != kLetters) return false;
   for (std::size_t i = 0; i < kLetters; ++i) {
     if (alphabet.Lower()[i] != 'a' + i || alphabet.Upper()[i] != 'A' + i) return false;

@@ -16,13 +16,15 @@
 
 namespace {
 
-// Long options with no short form.
-constexpr int kVersionOption = 256;
-constexpr int kLettersOption = 257;
-constexpr int kLangOption = 258;
-constexpr int kCribOption = 259;
-constexpr int kWidthOption = 260;
-constexpr int kJsonOption = 261;
+// Long options with no short form, numbered past every character.
+enum LongOnly : int {
+  kVersionOption = 256,
+  kLettersOption,
+  kLangOption,
+  kCribOption,
+  kWidthOption,
+  kJsonOption,
+};
 
 constexpr std::array<option, 15> kLongOptions = {
     {{"shift", required_argument, nullptr, 's'},
@@ -284,8 +286,10 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   Given given;
   opterr = 0;
   optind = 1;
-  int result = 0;
-  while ((result = getopt_long(argc, argv, ":s:a:edglo:h", kLongOptions.data(), nullptr)) != -1) {
+  const auto next = [argc, argv] {
+    return getopt_long(argc, argv, ":s:a:edglo:h", kLongOptions.data(), nullptr);
+  };
+  for (int result = next(); result != -1; result = next()) {
     if (!TakeOption(result, argv[optind - 1], parsed, given)) return parsed;
   }
   Options& options = parsed.options;

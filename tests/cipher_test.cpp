@@ -363,6 +363,32 @@ TEST(ShiftGuess, ReadsATextInTheScriptOfMostOfItsLetters) {
   }
 }
 
+// A crib is found in the letters and word gaps decrypted by a shift, however many characters
+// part its words and stand around it.
+TEST(ShiftGuess, FindsACribInTheDecryption) {
+  const std::string text = "Wkh hqhpb dwwdfnv dw gdzq";
+  ShiftGuesser guesser;
+  static_cast<void>(guesser.Add(text.data(), text.size()));
+  for (const char* crib : {"at dawn", "AT  DAWN", " the", "enemy,", "ATTACK"}) {
+    EXPECT_TRUE(guesser.Holds(crib, 3)) << crib;
+    EXPECT_FALSE(guesser.Holds(crib, 4)) << crib;
+  }
+  EXPECT_FALSE(guesser.Holds("atdawn", 3));
+  EXPECT_FALSE(guesser.Holds("--", 3));
+}
+
+// The preview's line is the first that holds a letter of the alphabet, not merely a character
+// beyond ASCII.
+TEST(Guess, PreviewsTheFirstLineThatHoldsALetter) {
+  for (const char* name : {"latin", "ru"}) {
+    Sample::FirstLine line(PresetAlphabet(Row(name)));
+    const std::string text =
+        std::string("\u00E9 \u2014\n") + (std::string(name) == "ru" ? "\u0436\n" : "Wkh\n");
+    line.Add(text.data(), text.size());
+    EXPECT_EQ(line.Text(64), std::string(name) == "ru" ? "\u0436" : "Wkh") << name;
+  }
+}
+
 // A ranking of shift 3 first at `best`, then shift 25 at `second`, and the rest of shift order.
 ShiftGuesser::Ranking RankingWith(double best, double second, bool refused = false) {
   ShiftGuesser::Ranking ranking{};

@@ -104,6 +104,13 @@ int close(int fd) {
 // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): glibc's are reserved names
 ssize_t write(int fd, const void* data, std::size_t size) {
   if (Injected("write0") && fd != STDERR_FILENO) return 0;
+  // Every other write interrupted too, as a signal may, before it writes anything.
+  static bool interrupt = false;
+  interrupt = !interrupt;
+  if (Injected("eintr") && fd != STDERR_FILENO && interrupt) {
+    errno = EINTR;
+    return -1;
+  }
   return Real(write, "write")(fd, data, size);
 }
 

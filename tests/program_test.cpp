@@ -1313,7 +1313,8 @@ const std::vector<Case> kSteering = {
         .Out("3\t99.9%\t" + Repeat("The enemy attacks at dawn. ", 4) + "\n")
         .Args({"--list", "--width=0"})
         .Start(),
-    UsageError("an unknown language", {"--guess", "--lang=de,xx"},
+    Case("the first language of the tables").In(kEnemy).Out("3\n").Args({"--guess", "--lang=en"}),
+    UsageError("an unknown language", {"--guess", "--lang=en,xx"},
                "unknown language 'xx'\nThe languages are " + LanguageCodes() + "."),
     UsageError("a language not of the alphabet", {"--guess", "--lang=ru", "-a", "latin"},
                "option --lang names no language in the alphabet 'latin'"),
@@ -1322,6 +1323,7 @@ const std::vector<Case> kSteering = {
     UsageError("a crib without a guess", {"-e", "--crib=x"},
                "options --lang and --crib need --guess or --list"),
     UsageError("a width without a list", {"--guess", "--width=3"}, "option --width needs --list"),
+    UsageError("a width that is no number", {"--list", "--width=3x"}, "invalid width: '3x'"),
 };
 
 INSTANTIATE_TEST_SUITE_P(Session, Transcript, ::testing::ValuesIn(kSession), RowName);
