@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <locale>
 #include <set>
 #include <string>
 #include <utility>
@@ -106,10 +107,10 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
+// `text` with its ASCII capitals in lower case, whatever the locale.
 std::string Lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  });
+  const auto& classic = std::use_facet<std::ctype<char>>(std::locale::classic());
+  classic.tolower(text.data(), text.data() + text.size());
   return text;
 }
 

@@ -997,6 +997,13 @@ const std::vector<Case> kGuessing = {
         .StdoutTo("/dev/full")
         .Args({"-d", "--guess"})
         .Err("simple_encryption: write error: No space left on device\n"),
+    // The first failed write ends the run: the next file is not guessed, nor its line tried.
+    Case("guesses for two files to a full disk")
+        .In(kEnemy)
+        .Status(1)
+        .StdoutTo("/dev/full")
+        .Args({"--guess", "@in", "@in"})
+        .Err("simple_encryption: write error: No space left on device\n"),
     Case("a guessed decryption to a full disk")
         .In(kEnemy)
         .Status(1)
