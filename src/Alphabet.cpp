@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <locale>
+#include <numeric>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,12 +40,10 @@ char* Encode(char32_t c, char* out) {
 
 // Whether `alphabet` is the 52 ASCII letters, in their order.
 bool AsciiLetters(const Alphabet& alphabet) {
-  constexpr std::size_t kLetters = 'z' - 'a' + 1;
-  if (alphabet.Lower().size() != kLetters || alphabet.Upper().size() != kLetters) return false;
-  for (std::size_t i = 0; i < kLetters; ++i) {
-    if (alphabet.Lower()[i] != 'a' + i || alphabet.Upper()[i] != 'A' + i) return false;
-  }
-  return true;
+  const std::u32string_view lower = U"abcdefghijklmnopqrstuvwxyz";
+  const std::u32string_view upper = U"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  return std::equal(alphabet.Lower().begin(), alphabet.Lower().end(), lower.begin(), lower.end()) &&
+         std::equal(alphabet.Upper().begin(), alphabet.Upper().end(), upper.begin(), upper.end());
 }
 
 std::string Encoded(char32_t c) {
@@ -266,7 +266,7 @@ AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool for
     return;
   }
   std::vector<char32_t> moved(0x800);
-  for (std::size_t i = 0; i < moved.size(); ++i) moved[i] = static_cast<char32_t>(i);
+  std::iota(moved.begin(), moved.end(), char32_t{0});
   for (const auto* letters : {&alphabet.Lower(), &alphabet.Upper()}) {
     for (std::size_t i = 0; i < letters->size(); ++i) {
       const char32_t from = (*letters)[i];

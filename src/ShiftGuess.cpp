@@ -349,10 +349,10 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
   std::vector<std::vector<bool>> allowed;
   ShiftGuesser::Ranking ranking{};
   ranking.alphabets.clear();
-  std::size_t letters = 0;
+  // The first reading has the most letters.
+  const std::size_t letters = guessers.front()->Letters();
   for (std::size_t g = 0; g < guessers.size(); ++g) {
     allowed.push_back(Allowed(*guessers[g], scores[g], steering));
-    letters = std::max(letters, guessers[g]->Letters());
     ranking.alphabets.push_back(guessers[g]->Alphabet());
     for (const std::size_t row : scores[g].models) {
       if (steering.languages.empty() || steering.languages[row]) ranking.languages.push_back(row);

@@ -42,6 +42,13 @@ bool Refused(const char* path, int flags, mode_t mode) {
     errno = EIO;
     return true;
   }
+  // The first new file's name taken, as by another run in the same folder.
+  static bool taken = false;
+  if (Injected("exist") && (flags & O_EXCL) != 0 && !taken) {
+    taken = true;
+    errno = EEXIST;
+    return true;
+  }
   return false;
 }
 

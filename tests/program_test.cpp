@@ -216,6 +216,11 @@ struct Case {
     ignoreTerm = true;
     return *this;
   }
+  // Runs the program with this variable in its environment, as NAME=VALUE.
+  Case& Env(std::string variable) {
+    environment.push_back(std::move(variable));
+    return *this;
+  }
   // Skips the row for root, whom no permission stops.
   Case& NotRoot() {
     notRoot = true;
@@ -250,6 +255,7 @@ struct Case {
   bool ownAcl = false;
   bool ignoreTerm = false;
   bool notRoot = false;
+  std::vector<std::string> environment;
 };
 
 // A Russian sentence, and shifted by 7 in Russian's 33 letters.
@@ -259,6 +265,7 @@ const std::string kRussianCipher = "Шбляг нл лам дщпь уёйспь
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
 // "@abs" too, by its absolute path. "@new" is left for the program to make.
 const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
+const std::string kSecondEncrypted = "Jxu uduco qjjqsai qj tqmd\n";
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
@@ -406,6 +413,7 @@ Outcome RunProgram(const Case& c) {
                    "SIMPLE_ENCRYPTION_FAULT=" + c.fault, "ASAN_OPTIONS=verify_asan_link_order=0"};
   }
 #endif
+  environment.insert(environment.end(), c.environment.begin(), c.environment.end());
   std::vector<char*> envp;
   std::transform(environment.begin(), environment.end(), std::back_inserter(envp),
                  [](std::string& variable) { return variable.data(); });
@@ -738,6 +746,17 @@ const std::vector<Case> kFilterFailures = {
     // Between double quotes a shell would expand these.
     MissingFile("a quote and a dollar", "it's $x", "'it'\\''s $x'"),
     MissingFile("a quote and a backquote", "it's `x`", "'it'\\''s `x`'"),
+    // In a UTF-8 locale its characters print, and need no escapes.
+    Case("a missing file whose name holds UTF-8, in a UTF-8 locale")
+        .Status(1)
+        .Env("LC_ALL=C.UTF-8")
+        .Args({"-e", "caf\xC3\xA9"})
+        .Err("simple_encryption: caf\xC3\xA9: No such file or directory\n"),
+    // A file that one read gives whole, however short, is not taken for one that ended empty.
+    Case("a file of one byte, then another")
+        .In("K")
+        .Out("N" + kSecondEncrypted)
+        .Args({"-e", "@in", "@second"}),
     // Standard input read to its end once, and then empty, as cat reads it, not closed between.
     Case("standard input named twice").In("Khoor").Out("Nkrru").Args({"-e", "-", "-"}),
     // A filter that read standard input only once would stop at the first block.
@@ -933,6 +952,12 @@ const std::vector<Case> kWritingAFile = {
         .Args({"-d", "-o", "@in", "-"})
         .Fault("sigquit")
         .File("Khoor"),
+    // Another run's new file has the name first picked: another name is tried.
+    Case("a new file's name already taken")
+        .In("Khoor")
+        .Args({"-d", "-o", "@in", "@in"})
+        .Fault("exist")
+        .File("Hello"),
     FailedReplacement("fsync"),
     FailedReplacement("rename"),
     FailedReplacement("close"),
