@@ -21,32 +21,32 @@ namespace {
 // Below this, a guess is noted as uncertain (chosen by hand).
 constexpr double kSureProbability = 0.99;
 
-// What a character of a preview shows, and the columns that takes.
+// What a character of a preview shows, the columns that takes, and the bytes it stands for.
 struct Glyph {
   std::string text;
   std::size_t columns;
+  std::size_t length;
 };
 
-// The character at `bytes`, of which `available` are there, as a preview shows it, and its
-// length. Control bytes and bytes that begin no character are written as cat -vT writes them,
-// and format characters (the bidirectional controls among them) and line and paragraph
-// separators as <U+202E>, so that none of them can act on the terminal; every other character
-// from U+00A0 on is shown as it is, in the columns a terminal gives it.
-Glyph Shown(const unsigned char* bytes, std::size_t available, std::size_t& length) {
+// The character at `bytes`, of which `available` are there, as a preview shows it. Control bytes
+// and bytes that begin no character are written as cat -vT writes them, and format characters (the
+// bidirectional controls among them) and line and paragraph separators as <U+202E>, so that none of
+// them can act on the terminal; every other character from U+00A0 on is shown as it is, in the
+// columns a terminal gives it.
+Glyph Shown(const unsigned char* bytes, std::size_t available) {
   char32_t c = 0;
   const int decoded = DecodeUtf8(bytes, available, c);
   if (decoded > 1 && c >= 0xA0) {
-    length = static_cast<std::size_t>(decoded);
+    const auto length = static_cast<std::size_t>(decoded);
     if (KindOf(c) == CharacterKind::kFormat || c == 0x2028 || c == 0x2029) {
       std::array<char, 16> escape{};
       const int size =
           std::snprintf(escape.data(), escape.size(), "<U+%04X>", static_cast<unsigned>(c));
-      return {escape.data(), static_cast<std::size_t>(size)};
+      return {escape.data(), static_cast<std::size_t>(size), length};
     }
     return {std::string(reinterpret_cast<const char*>(bytes), length),
-            static_cast<std::size_t>(Columns(c))};
+            static_cast<std::size_t>(Columns(c)), length};
   }
-  length = 1;
   auto byte = bytes[0];
   std::string text = byte >= 0x80 ? "M-" : "";
   byte &= 0x7F;
@@ -55,7 +55,7 @@ Glyph Shown(const unsigned char* bytes, std::size_t available, std::size_t& leng
   } else {
     text += static_cast<char>(byte);
   }
-  return {text, text.size()};
+  return {text, text.size(), 1};
 }
 
 // `line` in at most `width` columns, or all of it for 0.
@@ -65,12 +65,11 @@ std::string Preview(const std::string& line, std::size_t width) {
   std::size_t columns = 0;
   const auto* const bytes = reinterpret_cast<const unsigned char*>(line.data());
   for (std::size_t i = 0; i < line.size();) {
-    std::size_t length = 0;
-    const Glyph glyph = Shown(bytes + i, line.size() - i, length);
+    const Glyph glyph = Shown(bytes + i, line.size() - i);
     if (columns + glyph.columns > kColumns) break;
     shown += glyph.text;
     columns += glyph.columns;
-    i += length;
+    i += glyph.length;
   }
   return shown;
 }

@@ -239,6 +239,10 @@ TEST(Alphabet, WritesEachLetterAtItsOwnLength) {
   ASSERT_EQ(error, "");
   AlphabetRotation rotation(alphabet, 1);
   EXPECT_EQ(rotation.Rotate(letters), "\u00A1\u07FF\u0800\uFFFD\U00010000~");
+  // Two-byte letters and one of three: not all of a length that a byte's neighbour decides.
+  const std::string mixed = "\u07FE\u07FF\u0800";
+  AlphabetRotation across(LettersAlphabet(mixed, error), 1);
+  EXPECT_EQ(across.Rotate(mixed + mixed), "\u07FF\u0800\u07FE\u07FF\u0800\u07FE");
 }
 
 // A name that is no preset's is refused, with the one it most likely meant where there is one:
@@ -373,6 +377,10 @@ TEST(ShiftGuess, FindsACribInTheDecryption) {
     EXPECT_TRUE(guesser.Holds(crib, 3)) << crib;
     EXPECT_FALSE(guesser.Holds(crib, 4)) << crib;
   }
+  EXPECT_TRUE(
+      guesser.Holds("at\xFF"
+                    "dawn",
+                    3));  // a byte that is no character parts words
   EXPECT_FALSE(guesser.Holds("atdawn", 3));
   EXPECT_FALSE(guesser.Holds("--", 3));
 }
@@ -454,7 +462,8 @@ TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
 // Quoted as cat quotes a name in the C locale: only where a shell would read it otherwise, # and
 // ~ only where they begin a word, and bytes that do not print as escapes.
 TEST(Diagnostics, QuotesANameOnlyWhereAShellWouldReadItOtherwise) {
-  const std::array<std::pair<const char*, const char*>, 14> kNames = {{
+  const std::array<std::pair<const char*, const char*>, 15> kNames = {{
+      {"it's\xFF", "'it'\\''s'$'\\377'"},
       {"#it's", "\"#it's\""},
       {"it's#x", "'it'\\''s#x'"},
       {"x#", "x#"},

@@ -718,6 +718,13 @@ const std::vector<Case> kFilterFailures = {
         .StdoutTo("/dev/full")
         .Args({"-e"})
         .Err("simple_encryption: write error: No space left on device\n"),
+    // In another alphabet too, whose letters are written from a buffer of their own.
+    Case("standard output is full in another alphabet")
+        .In("abc")
+        .Status(1)
+        .StdoutTo("/dev/full")
+        .Args({"-e", "-a", "ru"})
+        .Err("simple_encryption: write error: No space left on device\n"),
     // Named and skipped, as cat does, and the good files still written.
     Case("files that cannot be read among good ones")
         .In("Zebra")
@@ -1346,6 +1353,10 @@ const std::vector<Case> kSteering = {
         .Args({"--list", "--width=0"})
         .Start(),
     Case("the first language of the tables").In(kEnemy).Out("3\n").Args({"--guess", "--lang=en"}),
+    Case("a language in the alphabet named")
+        .In(kRussianCipher)
+        .Out("7\n")
+        .Args({"--guess", "--lang=ru", "-a", "ru"}),
     UsageError("an unknown language", {"--guess", "--lang=en,xx"},
                "unknown language 'xx'\nThe languages are " + LanguageCodes() + "."),
     UsageError("a language not of the alphabet", {"--guess", "--lang=ru", "-a", "latin"},
