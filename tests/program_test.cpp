@@ -780,6 +780,14 @@ const std::vector<Case> kFilterFailures = {
         .Args({"-e", "-"})
         .Err("simple_encryption: -: input file is output file\n")
         .File("Khoor"),
+    // However little is left to read.
+    Case("appending to its own input of one byte")
+        .In("K")
+        .Status(1)
+        .StdoutTo(kAppendToInput)
+        .Args({"-e", "-"})
+        .Err("simple_encryption: -: input file is output file\n")
+        .File("K"),
     // ... but a file that `>` has emptied has nothing to read back, as cat knows.
     Case("an input that is the emptied output")
         .In("Khoor")
