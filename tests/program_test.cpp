@@ -1373,6 +1373,8 @@ const std::vector<Case> kSteering = {
                "option --json needs --guess without --decrypt, or --list"),
     UsageError("a crib without a guess", {"-e", "--crib=x"},
                "options --lang and --crib need --guess or --list"),
+    UsageError("a language without a guess", {"-d", "--lang=de"},
+               "options --lang and --crib need --guess or --list"),
     UsageError("a width without a list", {"--guess", "--width=3"}, "option --width needs --list"),
     UsageError("a width that is no number", {"--list", "--width=3x"}, "invalid width: '3x'"),
 };
