@@ -462,8 +462,7 @@ TEST(Guess, ListsEveryShiftWithAPreviewThatCannotActOnTheTerminal) {
 // Quoted as cat quotes a name in the C locale: only where a shell would read it otherwise, # and
 // ~ only where they begin a word, and bytes that do not print as escapes.
 TEST(Diagnostics, QuotesANameOnlyWhereAShellWouldReadItOtherwise) {
-  const std::array<std::pair<const char*, const char*>, 15> kNames = {{
-      {"it's\xFF", "'it'\\''s'$'\\377'"},
+  const std::array<std::pair<const char*, const char*>, 14> kNames = {{
       {"#it's", "\"#it's\""},
       {"it's#x", "'it'\\''s#x'"},
       {"x#", "x#"},
@@ -482,6 +481,11 @@ TEST(Diagnostics, QuotesANameOnlyWhereAShellWouldReadItOtherwise) {
       {"", "''"},
   }};
   for (const auto& [name, quoted] : kNames) EXPECT_EQ(QuoteName(name), quoted) << name;
+#ifndef _WIN32
+  // A byte that the C locale does not print is never put between double quotes raw. Windows'
+  // C locale prints every byte, as its code page's character.
+  EXPECT_EQ(QuoteName("it's\xFF"), "'it'\\''s'$'\\377'");
+#endif
 }
 
 // A JSON string of any bytes: quotes, controls and bytes that are not UTF-8 escaped, the last as
