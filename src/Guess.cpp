@@ -253,12 +253,22 @@ Judgement Judge(const ShiftGuesser::Ranking& ranking, const std::vector<std::str
   return {false, note};
 }
 
+namespace {
+
+// `probability` rounded down to `places` decimals, so that what is shown is never surer than
+// what was found, and at most one below 1 in the last of them: a probability of 1 is only the
+// others too small for a double, and no guess is certain.
+double RoundedDown(double probability, int places) {
+  const double unit = std::pow(10.0, places);
+  return std::min(std::floor(unit * probability), unit - 1) / unit;
+}
+
+}  // namespace
+
 std::string Percent(double probability) {
-  // A probability of 1 is only the others too small for a double: no guess is certain.
-  constexpr double kMostShown = 0.999;
   std::array<char, 16> text{};
-  static_cast<void>(std::snprintf(text.data(), text.size(), "%.1f%%",
-                                  std::floor(1000 * std::min(probability, kMostShown)) / 10));
+  static_cast<void>(
+      std::snprintf(text.data(), text.size(), "%.1f%%", 100 * RoundedDown(probability, 3)));
   return text.data();
 }
 
@@ -304,12 +314,10 @@ std::string ShiftLine(const Message& message, const ShiftGuesser::Ranking& ranki
          (message.several ? "  " + message.name : "") + "\n";
 }
 
-// A probability for --json, rounded down to four places and never 1, as Percent shows it.
+// A probability for --json, to four places, rounded as Percent rounds it.
 std::string Number(double probability) {
-  constexpr double kMostShown = 0.9999;
-  std::array<char, 32> text{};
-  static_cast<void>(std::snprintf(text.data(), text.size(), "%.4f",
-                                  std::floor(10000 * std::min(probability, kMostShown)) / 10000));
+  std::array<char, 16> text{};
+  static_cast<void>(std::snprintf(text.data(), text.size(), "%.4f", RoundedDown(probability, 4)));
   return text.data();
 }
 

@@ -82,7 +82,7 @@ bool DecryptRest(int shift, std::size_t alphabet, const Sample& sample, const Re
 
 // Returns the names of the languages in the rows `languages` of kLanguageModels, or of all of
 // them, each once, as the tables have them, so that a language added there is named wherever
-// this is used: "English, German ... `lastJoin` Portuguese".
+// this is used: "A, B, C `lastJoin` D".
 std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& languages);
 
 // What the guess is judged to be worth: refused, or used with a note when it is not sure enough.
