@@ -1,7 +1,10 @@
 #include "Filter.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "Alphabet.h"
@@ -49,4 +52,47 @@ bool RotateStream(AlphabetRotation& rotation, const Reader& read, const Writer& 
     if (size > 0 && !write(output, size)) return false;
     if (got == 0) return true;
   }
+}
+
+LineReader::LineReader(Reader source, std::size_t blockSize)
+    : read(std::move(source)), block(blockSize) {}
+
+bool LineReader::Fill() {
+  if (start < end) return true;
+  start = 0;
+  end = read(block.data(), block.size());
+  return end > 0;
+}
+
+bool LineReader::Next() {
+  // What is left of the line is passed over where it lies.
+  while (!lineOver && Fill()) {
+    const void* const lineFeed = std::memchr(block.data() + start, '\n', end - start);
+    lineOver = lineFeed != nullptr;
+    start = lineOver
+                ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - block.data()) + 1
+                : end;
+  }
+  if (!Fill()) return false;
+  lineOver = false;
+  ++number;
+  return true;
+}
+
+std::size_t LineReader::Read(char* data, std::size_t capacity) {
+  if (lineOver || !Fill()) {
+    lineOver = true;
+    return 0;
+  }
+  const std::size_t available = std::min(capacity, end - start);
+  const void* const lineFeed = std::memchr(block.data() + start, '\n', available);
+  const std::size_t size =
+      lineFeed == nullptr
+          ? available
+          : static_cast<std::size_t>(static_cast<const char*>(lineFeed) - (block.data() + start)) +
+                1;
+  std::memcpy(data, block.data() + start, size);
+  start += size;
+  lineOver = lineFeed != nullptr;
+  return size;
 }

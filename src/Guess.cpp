@@ -120,6 +120,14 @@ void Sample::FirstLine::Add(const char* data, std::size_t size) {
   }
 }
 
+void Sample::FirstLine::Clear() {
+  line.clear();
+  character.clear();
+  lettered = false;
+  firstLetter = 0;
+  done = false;
+}
+
 void Sample::FirstLine::Found(bool letter, bool kept, const std::string& bytes) {
   if (!letter) return;
   lettered = true;
@@ -146,6 +154,13 @@ Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alph
 void Sample::Add(const char* data, std::size_t size) {
   for (ShiftGuesser& guesser : guessers) static_cast<void>(guesser.Add(data, size));
   for (FirstLine& line : firstLines) line.Add(data, size);
+}
+
+void Sample::Clear() {
+  for (ShiftGuesser& guesser : guessers) guesser.Clear();
+  for (FirstLine& line : firstLines) line.Clear();
+  held.clear();
+  ended = false;
 }
 
 std::size_t Sample::Letters() const {
@@ -184,7 +199,10 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::s
     held.resize(start + blockSize);
     const std::size_t got = read(&held[start], blockSize);
     held.resize(start + got);
-    if (got == 0) break;
+    if (got == 0) {
+      sample.ended = true;
+      break;
+    }
     sample.Add(&held[start], got);
     if (passOn == nullptr) {
       held.clear();
@@ -203,9 +221,20 @@ bool ReadSample(const Reader& read, Sample& sample, const Writer* passOn, std::s
 
 bool DecryptRest(int shift, std::size_t alphabet, const Sample& sample, const Reader& read,
                  const Writer& write, std::size_t blockSize) {
-  AlphabetRotation rotation(PresetAlphabet(alphabet), shift, false);
-  const std::string start = rotation.Rotate(sample.held);
-  return write(start.data(), start.size()) && RotateStream(rotation, read, write, blockSize);
+  // The sample's own letters, rather than the preset made again, which would cost more than a
+  // short line's guess.
+  const auto reading = std::find_if(
+      sample.guessers.begin(), sample.guessers.end(),
+      [alphabet](const ShiftGuesser& guesser) { return guesser.Alphabet() == alphabet; });
+  AlphabetRotation rotation(
+      reading != sample.guessers.end() ? reading->Reading() : PresetAlphabet(alphabet), shift,
+      false);
+  std::string start = rotation.Rotate(sample.held);
+  // Where the sample holds all there was, as it mostly does a line of --lines, there is nothing
+  // to stream, and a stream's buffer would cost more than the line's guess.
+  if (sample.ended) start += rotation.Finish();
+  return write(start.data(), start.size()) &&
+         (sample.ended || RotateStream(rotation, read, write, blockSize));
 }
 
 std::string LanguageNames(const std::string& lastJoin, const std::vector<std::size_t>& languages) {
@@ -298,11 +327,14 @@ std::size_t ReadingOf(const Message& message, const ShiftGuesser::Ranking& ranki
 // The lines of --list for `message`, headed by its name where there are several.
 std::string ListingOf(const Message& message, const Sample& sample,
                       const ShiftGuesser::Ranking& ranking) {
+  const std::string line = message.line > 0 ? "line " + std::to_string(message.line) : "";
+  const std::string named =
+      message.several ? message.name + (line.empty() ? "" : ", " + line) : line;
   const std::string heading =
-      message.several ? std::string(message.first ? "" : "\n") + "==> " + message.name + " <==\n"
-                      : "";
-  const std::string line = sample.firstLines[ReadingOf(message, ranking)].Text(message.width);
-  return heading + Listing(ranking, line, message.width);
+      named.empty() ? "" : std::string(message.first ? "" : "\n") + "==> " + named + " <==\n";
+  return heading + Listing(ranking,
+                           sample.firstLines[ReadingOf(message, ranking)].Text(message.width),
+                           message.width);
 }
 
 // The line of --guess for `message`. The alphabet is named where it is not the one -a named or
@@ -326,7 +358,9 @@ std::string Number(double probability) {
 std::string JsonRow(const Message& message, const std::string& status, bool listing,
                     const ShiftGuesser::Ranking* ranking = nullptr,
                     const Sample* sample = nullptr) {
-  std::string row = R"({"file": )" + JsonString(message.file) + R"(, "status": ")" + status + '"';
+  std::string row = R"({"file": )" + JsonString(message.file) +
+                    (message.line > 0 ? R"(, "line": )" + std::to_string(message.line) : "") +
+                    R"(, "status": ")" + status + '"';
   if (ranking != nullptr && status != "refused") {
     row += R"(, "shift": )" + std::to_string(ranking->shifts[0]) + R"(, "alphabet": ")" +
            kAlphabetModels[ranking->alphabet].name + R"(", "language": ")" +
@@ -350,6 +384,25 @@ std::string JsonRow(const Message& message, const std::string& status, bool list
   return row + "}\n";
 }
 
+// What --lines gives for a line that has no shift: "-" where a shift would stand, the line as
+// it is where it would be decrypted, and nothing where it would be listed; with --json, its row.
+Outcome Unanswered(GuessOutput output, const Message& message, const Sample& sample,
+                   const char* status, const Writer& write) {
+  if (message.json)
+    return Written(write, JsonRow(message, status, output == GuessOutput::kListing));
+  switch (output) {
+    case GuessOutput::kShift:
+      return Written(write, std::string("-") + (message.several ? "  " + message.name : "") + "\n");
+    case GuessOutput::kDecryption:
+      return DecryptRest(0, sample.guessers.front().Alphabet(), sample, message.read, write,
+                         message.blockSize)
+                 ? Outcome::kDone
+                 : Outcome::kWriteFailed;
+    default:
+      return Outcome::kDone;
+  }
+}
+
 const char* Status(const Judgement& judgement) {
   if (judgement.refused) return "refused";
   return judgement.message.empty() ? "answered" : "uncertain";
@@ -357,7 +410,10 @@ const char* Status(const Judgement& judgement) {
 
 }  // namespace
 
-Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write) {
+namespace {
+
+// GuessMessage, in `sample`, which holds nothing yet.
+Outcome GuessIn(Sample& sample, GuessOutput output, const Message& message, const Writer& write) {
   const bool decrypting = output == GuessOutput::kDecryption;
   const bool listing = output == GuessOutput::kListing;
   // With --json every message has its row, whatever became of it, and the status stays as it
@@ -368,17 +424,18 @@ Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& w
                ? Outcome::kWriteFailed
                : Outcome::kFailed;
   };
-  Sample sample({}, message.alphabets);
-  if (!ReadSample(message.read, sample, decrypting ? &write : nullptr)) {
+  if (!ReadSample(message.read, sample, decrypting ? &write : nullptr, message.blockSize)) {
     return Outcome::kWriteFailed;
   }
   // A read error has been reported, and is this message's one diagnostic.
   if (message.readFailed()) return failed("unreadable");
   const std::string about = message.several ? message.name + ": " : "";
+  const bool eachLine = message.line > 0;
   if (sample.Letters() == 0) {
     // Written already, but for a character the input cut short: without letters it reads the
     // same under every shift.
     if (decrypting) return Written(write, sample.held);
+    if (eachLine) return Unanswered(output, message, sample, "no letters", write);
     Report(about + "no letters to guess the shift from");
     return failed("no letters");
   }
@@ -391,11 +448,55 @@ Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& w
                               ? JsonRow(message, Status(judgement), true, &ranking, &sample)
                               : ListingOf(message, sample, ranking));
   }
-  if (!judgement.message.empty()) Report(about + judgement.message);
+  // A line at a time, a note or a refusal for each line would bury the answers: the line says
+  // it has no shift, and --json says which lines were uncertain.
+  if (eachLine && judgement.refused) {
+    return Unanswered(output, message, sample, "refused", write);
+  }
+  if (!judgement.message.empty() && !eachLine) Report(about + judgement.message);
   if (judgement.refused) return failed("refused");
   if (message.json) return Written(write, JsonRow(message, Status(judgement), false, &ranking));
   if (!decrypting) return Written(write, ShiftLine(message, ranking));
-  return DecryptRest(ranking.shifts[0], ranking.alphabet, sample, message.read, write)
+  return DecryptRest(ranking.shifts[0], ranking.alphabet, sample, message.read, write,
+                     message.blockSize)
              ? Outcome::kDone
              : Outcome::kWriteFailed;
+}
+
+}  // namespace
+
+Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write) {
+  Sample sample({}, message.alphabets);
+  return GuessIn(sample, output, message, write);
+}
+
+Outcome GuessLines(GuessOutput output, const Message& message, const Writer& write) {
+  LineReader lines(message.read);
+  const Reader read = [&lines](char* data, std::size_t capacity) {
+    return lines.Read(data, capacity);
+  };
+  // A list is parted from the one before it, and lines without letters list nothing.
+  bool wrote = false;
+  const Writer noted = [&write, &wrote](const char* data, std::size_t size) {
+    wrote = true;
+    return write(data, size);
+  };
+  Message line = message;
+  line.read = read;
+  // Most lines are short, and a buffer of a whole block for each would be mapped and unmapped
+  // each time.
+  line.blockSize = 4096;
+  // One sample for them all, since setting up its alphabets would cost more than a line's guess.
+  Sample sample({}, message.alphabets);
+  Outcome outcome = Outcome::kDone;
+  while (outcome != Outcome::kWriteFailed && lines.Next()) {
+    line.line = lines.Number();
+    line.first = message.first && !wrote;
+    sample.Clear();
+    const Outcome lineOutcome = GuessIn(sample, output, line, noted);
+    if (lineOutcome != Outcome::kDone) outcome = lineOutcome;
+  }
+  // A file that could not be opened has no line, but with --json its row all the same.
+  if (lines.Number() == 0 && message.readFailed()) return GuessMessage(output, message, write);
+  return outcome;
 }

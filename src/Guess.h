@@ -24,6 +24,7 @@ struct Sample {
     static constexpr std::size_t kBytes = std::size_t{64} * 1024;
     explicit FirstLine(Alphabet letters);
     void Add(const char* data, std::size_t size);
+    void Clear();
     // The line for a preview of `width` columns, 0 for the whole line: from its first letter,
     // after "...", where that letter lies further on than the preview would show.
     [[nodiscard]] std::string Text(std::size_t width) const;
@@ -51,6 +52,8 @@ struct Sample {
 
   // Takes in what ReadSample read.
   void Add(const char* data, std::size_t size);
+  // Forgets what it took in, to read the start of another message in the same alphabets.
+  void Clear();
   // Returns the number of letters read, in whichever alphabet has the most.
   [[nodiscard]] std::size_t Letters() const;
   // Returns whether a guesser has read all it takes.
@@ -61,6 +64,7 @@ struct Sample {
   std::vector<FirstLine> firstLines;  // one for each guesser
   // Of a sample read with bytes passed on, what was read from the first block holding a letter.
   std::string held;
+  bool ended = false;  // whether the message ended within it
 };
 
 // The alphabets a guess reads a text in without -a: the ASCII letters, and each alphabet of
@@ -110,7 +114,7 @@ enum class Outcome { kDone, kFailed, kWriteFailed };
 
 // One message and how it stands among the others.
 struct Message {
-  const Reader& read;
+  Reader read;
   std::function<bool()> readFailed;  // whether a read failed, and was reported
   std::string name;                  // quoted, for messages and output lines
   bool several = false;              // whether messages and output lines name it
@@ -121,6 +125,10 @@ struct Message {
   Steering steering;           // --lang and --crib
   std::size_t width = 64;      // --width
   bool json = false;           // --json: a row of JSON for the message, whatever became of it
+  // With --lines, the message is this line of the file, from 1: one that is refused or has no
+  // letters is answered as having no shift, and decrypts as it is, rather than failing.
+  std::size_t line = 0;
+  std::size_t blockSize = kBlockSize;  // the most asked of one read
 };
 
 // Guesses the shift of `message` and writes what `output` asks for with `write`. Reports a
@@ -128,5 +136,9 @@ struct Message {
 // when decrypting. With `message.json`, writes a row for it whatever became of it, a message
 // that could not be read included. Returns kWriteFailed as soon as a write failed.
 Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write);
+
+// The same for each line of `message` as a message of its own, in order, each guessed from its
+// start: a line that holds more than a guess takes is read on without being held.
+Outcome GuessLines(GuessOutput output, const Message& message, const Writer& write);
 
 #endif  // SIMPLE_ENCRYPTION_GUESS_H

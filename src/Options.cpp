@@ -24,9 +24,10 @@ enum LongOnly : int {
   kCribOption,
   kWidthOption,
   kJsonOption,
+  kLinesOption,
 };
 
-constexpr std::array<option, 15> kLongOptions = {
+constexpr std::array<option, 16> kLongOptions = {
     {{"shift", required_argument, nullptr, 's'},
      {"alphabet", required_argument, nullptr, 'a'},
      {"letters", required_argument, nullptr, kLettersOption},
@@ -41,6 +42,7 @@ constexpr std::array<option, 15> kLongOptions = {
      {"crib", required_argument, nullptr, kCribOption},
      {"width", required_argument, nullptr, kWidthOption},
      {"json", no_argument, nullptr, kJsonOption},
+     {"lines", no_argument, nullptr, kLinesOption},
      {nullptr, 0, nullptr, 0}}};
 
 // Reads a decimal int, sign allowed, and nothing else: no spaces, no base prefix, no locale.
@@ -142,6 +144,7 @@ struct Given {
   bool steering = false;  // --lang or --crib
   bool width = false;
   bool json = false;
+  bool lines = false;
 };
 
 // Takes in the option that getopt_long returned as `result`. Returns false where reading ends
@@ -176,6 +179,9 @@ bool TakeOption(int result, const char* word, ParsedCommandLine& parsed, Given& 
       break;
     case kJsonOption:
       given.json = options.json = true;
+      break;
+    case kLinesOption:
+      given.lines = options.lines = true;
       break;
     case 'e':
       given.encrypt = true;
@@ -236,6 +242,7 @@ std::string GuessConflict(const Given& given, const Options& options) {
     return "options --lang and --crib need --guess or --list";
   }
   if (given.width && !given.list) return "option --width needs --list";
+  if (given.lines && !given.guess && !given.list) return "option --lines needs --guess or --list";
   if (given.json && !(given.list || (given.guess && !given.decrypt))) {
     return "option --json needs --guess without --decrypt, or --list";
   }
@@ -378,6 +385,9 @@ then each line typed, until a line is 'quit' or 'exit'.
          R"(      --width=N        with --list, cut the preview to N columns (0: the
                          whole line; default 64)
       --json           with --guess or --list, one JSON object a FILE
+      --lines          with --guess or --list, take each line as a text of its
+                         own, with its own shift; a line with none is shown
+                         as '-', or with -d written as it is
   -o, --output=FILE    write to FILE instead of standard output, replacing it
                          only once all went well; it may be an input too
   -h, --help           display this help and exit

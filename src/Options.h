@@ -29,6 +29,7 @@ struct Options {
   Steering steering;                 // --lang and --crib, for a guess
   std::size_t width = 64;            // --width, for --list: columns of the preview, 0 for all
   bool json = false;                 // --json, for --guess and --list
+  bool lines = false;                // --lines, for --guess and --list: each line a message
 };
 
 // Reads the command line with getopt_long. On a usage error, returns the problem in `error`.

@@ -32,8 +32,12 @@ namespace {
 // this is never refused, only noted (both chosen by hand):
 constexpr std::size_t kLettersToRefuse = 20;
 
+// The symbol that `symbol` decrypts to by `shift`, 0 to `size` - 1; a word gap stays one. Without
+// a division, which would cost more than the lookup of its trigram.
 int Decrypted(int symbol, int shift, int size) {
-  return symbol == size ? size : (symbol - shift + size) % size;
+  if (symbol == size) return size;
+  const int back = symbol - shift;
+  return back < 0 ? back + size : back;
 }
 
 // Whether the letters come without word gaps: in one run, or in runs of one length, as ciphers
@@ -56,15 +60,13 @@ bool LettersOnly(const std::vector<std::uint8_t>& symbols, int gap) {
          std::all_of(runs.begin(), runs.end() - 1, [group](std::size_t r) { return r == group; });
 }
 
-// The cost of the text in `model` decrypted by `shift`, word gaps where the text has them.
-std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uint8_t>& symbols,
-                          int shift) {
+// The cost of the text in `model`, word gaps where the text has them.
+std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uint8_t>& text) {
   const int gap = model.letters;
   std::int64_t cost = 0;
   int a = gap;
   int b = gap;
-  for (const std::uint8_t symbol : symbols) {
-    const int c = Decrypted(symbol, shift, gap);
+  for (const std::uint8_t c : text) {
     cost += model.Cost(a, b, c);
     a = b;
     b = c;
@@ -77,8 +79,7 @@ std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uin
 // before that letter, and `letterBefore` with the letter before it. The text starts as after a
 // gap, so before the first letter both come to the same: a gap then costs nothing more, and
 // the letter before is a gap too.
-std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::uint8_t>& text,
-                             int shift) {
+std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::uint8_t>& text) {
   constexpr std::int64_t kNever = INT64_MAX / 4;
   const int gap = model.letters;
   std::int64_t gapBefore = 0;
@@ -86,7 +87,7 @@ std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::
   int b = gap;  // the letter before
   int a = gap;  // the letter before that, when there is no gap between
   for (const std::uint8_t symbol : text) {
-    const int c = Decrypted(symbol, shift, gap);
+    const int c = symbol;
     const std::int64_t joined =
         std::min(gapBefore + model.Cost(gap, b, c), letterBefore + model.Cost(a, b, c));
     const std::int64_t parted =
@@ -130,6 +131,13 @@ ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
   for (std::size_t c = 0; c < ascii.size(); ++c) {
     ascii[c] = static_cast<std::int8_t>(reading.Index(static_cast<char32_t>(c)));
   }
+}
+
+void ShiftGuesser::Clear() {
+  symbols.clear();
+  letters = 0;
+  span = 0;
+  held.clear();
 }
 
 void ShiftGuesser::Take(int place) {
@@ -187,15 +195,26 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
   if (scored.lettersOnly) {
     std::copy_if(symbols.begin(), symbols.end(), std::back_inserter(text),
                  [size](std::uint8_t symbol) { return symbol != size; });
+  } else {
+    text = symbols;
   }
-  // Integer sums, so that every target ranks, and refuses, exactly alike.
   for (std::size_t language = 0; language < kLanguageModels.size(); ++language) {
-    const LanguageModel& languageModel = kLanguageModels[language];
-    if (languageModel.alphabet != alphabet) continue;
-    scored.models.push_back(language);
-    for (int shift = 0; shift < size; ++shift) {
-      scored.languages.push_back(scored.lettersOnly ? CostLettersOnly(languageModel, text, shift)
-                                                    : CostWithGaps(languageModel, symbols, shift));
+    if (kLanguageModels[language].alphabet == alphabet) scored.models.push_back(language);
+  }
+  const auto shifts = static_cast<std::size_t>(size);
+  scored.languages.resize(scored.models.size() * shifts);
+  // Each shift's decryption once, for all the languages. Integer sums, so that every target
+  // ranks, and refuses, exactly alike.
+  std::vector<std::uint8_t> decrypted(text.size());
+  for (std::size_t shift = 0; shift < shifts; ++shift) {
+    std::transform(text.begin(), text.end(), decrypted.begin(), [shift, size](std::uint8_t symbol) {
+      return static_cast<std::uint8_t>(Decrypted(symbol, static_cast<int>(shift), size));
+    });
+    for (std::size_t i = 0; i < scored.models.size(); ++i) {
+      const LanguageModel& languageModel = kLanguageModels[scored.models[i]];
+      scored.languages[i * shifts + shift] = scored.lettersOnly
+                                                 ? CostLettersOnly(languageModel, decrypted)
+                                                 : CostWithGaps(languageModel, decrypted);
     }
   }
   scored.noLanguage = CostOfNoLanguage(model, symbols, scored.lettersOnly);

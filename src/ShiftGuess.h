@@ -50,6 +50,9 @@ class ShiftGuesser {
   // it becomes Full() first.
   std::size_t Add(const char* data, std::size_t size);
 
+  // Forgets what it has taken in, to guess another text.
+  void Clear();
+
   // Returns the number of letters taken in.
   [[nodiscard]] std::size_t Letters() const { return letters; }
   // Returns whether it has taken in as many letters, or bytes from the first letter, as it takes.

@@ -164,8 +164,9 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
                               options.steering,
                               options.width,
                               options.json};
+        const Outcome outcome = options.lines ? GuessLines(guessOutput, message, write)
+                                              : GuessMessage(guessOutput, message, write);
         first = false;
-        const Outcome outcome = GuessMessage(guessOutput, message, write);
         if (outcome == Outcome::kWriteFailed) return EXIT_FAILURE;
         succeeded = succeeded && outcome == Outcome::kDone;
       }

@@ -1386,6 +1386,40 @@ const std::vector<Case> kSteering = {
     UsageError("a width that is no number", {"--list", "--width=3x"}, "invalid width: '3x'"),
 };
 
+// Each line a text of its own, as puzzle files and lists of hints are written.
+const std::string kLines = "Uryyb jbeyq\n12345\n" + kEnemy + kNoCaesar + "Pbzr onpx";
+const std::vector<Case> kEachLine = {
+    // Refused and letterless lines stay as they are, and are no failure: they are answers too.
+    Case("each line decrypted with its own shift")
+        .In(kLines)
+        .Out("Hello world\n12345\nThe enemy attacks at dawn\n" + kNoCaesar + "Come back")
+        .Args({"-d", "--guess", "--lines"}),
+    Case("a shift for each line").In(kLines).Out("13\n-\n3\n-\n13\n").Args({"--guess", "--lines"}),
+    // Past the guess's bounds and the first block, a line is read to its end without being
+    // held, and the next one is guessed afresh.
+    Case("a line longer than a guess takes")
+        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 6000) + "\nUryyb jbeyq\n")
+        .Out(Repeat("The enemy attacks at dawn. ", 6000) + "\nHello world\n")
+        .Args({"-d", "--guess", "--lines"}),
+    Case("a shift for a line longer than a guess takes")
+        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 6000) + "\nUryyb jbeyq\n")
+        .Out("3\n13\n")
+        .Args({"--guess", "--lines"}),
+    Case("a JSON row for each line")
+        .In("Uryyb jbeyq\n\n")
+        .Out(R"({"file": "-", "line": 1, "status": "answered", "shift": 13, "alphabet": "latin", )"
+             R"("language": "en", "probability": 0.9985})"
+             "\n"
+             R"({"file": "-", "line": 2, "status": "no letters", )" +
+             kNoRow + "\n")
+        .Args({"--guess", "--lines", "--json"}),
+    Case("a list for each line with letters")
+        .In("12345\n" + kEnemy)
+        .Out("==> line 2 <==\n3\t99.9%\tThe enemy attacks at dawn\n")
+        .Args({"--list", "--lines", "--crib=dawn"}),
+    UsageError("lines without a guess", {"-e", "--lines"}, "option --lines needs --guess or --list"),
+};
+
 INSTANTIATE_TEST_SUITE_P(Session, Transcript, ::testing::ValuesIn(kSession), RowName);
 INSTANTIATE_TEST_SUITE_P(Options, Transcript, ::testing::ValuesIn(kOptions), RowName);
 INSTANTIATE_TEST_SUITE_P(FilterFailures, Transcript, ::testing::ValuesIn(kFilterFailures), RowName);
@@ -1394,5 +1428,6 @@ INSTANTIATE_TEST_SUITE_P(InjectedFaults, Transcript, ::testing::ValuesIn(kInject
 INSTANTIATE_TEST_SUITE_P(Guessing, Transcript, ::testing::ValuesIn(kGuessing), RowName);
 INSTANTIATE_TEST_SUITE_P(OtherAlphabets, Transcript, ::testing::ValuesIn(kOtherAlphabets), RowName);
 INSTANTIATE_TEST_SUITE_P(Steering, Transcript, ::testing::ValuesIn(kSteering), RowName);
+INSTANTIATE_TEST_SUITE_P(EachLine, Transcript, ::testing::ValuesIn(kEachLine), RowName);
 
 }  // namespace
