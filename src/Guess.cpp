@@ -18,9 +18,6 @@
 
 namespace {
 
-// Below this, a guess is noted as uncertain (chosen by hand).
-constexpr double kSureProbability = 0.99;
-
 // What a character of a preview shows, the columns that takes, and the bytes it stands for.
 struct Glyph {
   std::string text;
@@ -58,7 +55,8 @@ Glyph Shown(const unsigned char* bytes, std::size_t available) {
   return {text, text.size(), 1};
 }
 
-// `line` in at most `width` columns, or all of it for 0.
+}  // namespace
+
 std::string Preview(const std::string& line, std::size_t width) {
   const std::size_t kColumns = width == 0 ? SIZE_MAX : width;
   std::string shown;
@@ -73,6 +71,8 @@ std::string Preview(const std::string& line, std::size_t width) {
   }
   return shown;
 }
+
+namespace {
 
 // `line` decrypted with `shift` of the alphabet in row `alphabet` of kAlphabetModels.
 std::string Decrypted(const std::string& line, int shift, std::size_t alphabet) {

@@ -100,6 +100,14 @@ struct Judgement {
 // which holds `cribs` is refused with them named.
 Judgement Judge(const ShiftGuesser::Ranking& ranking, const std::vector<std::string>& cribs = {});
 
+// Below this, a guess is noted as uncertain, and a run is not taken for one (chosen by hand).
+inline constexpr double kSureProbability = 0.99;
+
+// Returns `line` as a preview shows it, in at most `width` columns, or all of it for 0: control
+// and format characters, and bytes that are not UTF-8, written so that none can act on the
+// terminal.
+std::string Preview(const std::string& line, std::size_t width);
+
 // Returns `probability` as a percentage with one decimal, rounded down, so that what is shown is
 // never more sure than what was found: 0.98996 is 98.9%, and 1 is 99.9%.
 std::string Percent(double probability);

@@ -25,9 +25,10 @@ enum LongOnly : int {
   kWidthOption,
   kJsonOption,
   kLinesOption,
+  kFindOption,
 };
 
-constexpr std::array<option, 16> kLongOptions = {
+constexpr std::array<option, 17> kLongOptions = {
     {{"shift", required_argument, nullptr, 's'},
      {"alphabet", required_argument, nullptr, 'a'},
      {"letters", required_argument, nullptr, kLettersOption},
@@ -43,6 +44,7 @@ constexpr std::array<option, 16> kLongOptions = {
      {"width", required_argument, nullptr, kWidthOption},
      {"json", no_argument, nullptr, kJsonOption},
      {"lines", no_argument, nullptr, kLinesOption},
+     {"find", no_argument, nullptr, kFindOption},
      {nullptr, 0, nullptr, 0}}};
 
 // Reads a decimal int, sign allowed, and nothing else: no spaces, no base prefix, no locale.
@@ -145,6 +147,7 @@ struct Given {
   bool width = false;
   bool json = false;
   bool lines = false;
+  bool find = false;
 };
 
 // Takes in the option that getopt_long returned as `result`. Returns false where reading ends
@@ -182,6 +185,9 @@ bool TakeOption(int result, const char* word, ParsedCommandLine& parsed, Given& 
       break;
     case kLinesOption:
       given.lines = options.lines = true;
+      break;
+    case kFindOption:
+      given.find = true;
       break;
     case 'e':
       given.encrypt = true;
@@ -230,6 +236,12 @@ std::string ModeConflict(const Given& given) {
            (given.guess ? std::string("--guess")
                         : ModeOption(given.encrypt, given.decrypt, given.shift));
   }
+  if (given.find && (given.encrypt || given.shift || given.guess || given.list)) {
+    return "option --find cannot be used with " +
+           (given.guess  ? std::string("--guess")
+            : given.list ? std::string("--list")
+                         : ModeOption(given.encrypt, false, given.shift));
+  }
   if (given.guess && (given.encrypt || given.shift)) {
     return "option --guess cannot be used with " + ModeOption(given.encrypt, false, given.shift);
   }
@@ -238,9 +250,10 @@ std::string ModeConflict(const Given& given) {
 
 // The problem with the options that steer a guess where they cannot, or an empty string.
 std::string GuessConflict(const Given& given, const Options& options) {
-  if (given.steering && !given.guess && !given.list) {
+  if (given.steering && !given.guess && !given.list && !given.find) {
     return "options --lang and --crib need --guess or --list";
   }
+  if (given.find && !options.steering.cribs.empty()) return "option --crib needs --guess or --list";
   if (given.width && !given.list) return "option --width needs --list";
   if (given.lines && !given.guess && !given.list) return "option --lines needs --guess or --list";
   if (given.json && !(given.list || (given.guess && !given.decrypt))) {
@@ -264,11 +277,14 @@ std::string Conflict(const Given& given, const Options& options) {
   std::string modes = ModeConflict(given);
   if (modes.empty()) modes = GuessConflict(given, options);
   if (!modes.empty()) return modes;
-  if ((given.list || given.guess) && given.letters) {
-    return std::string("option ") + (given.list ? "--list" : "--guess") +
+  if ((given.list || given.guess || given.find) && given.letters) {
+    return std::string("option ") +
+           (given.list    ? "--list"
+            : given.guess ? "--guess"
+                          : "--find") +
            " knows no language in the alphabet " + Quote(options.alphabet->Name());
   }
-  const bool filter = given.list || given.guess || given.encrypt || given.decrypt;
+  const bool filter = given.list || given.guess || given.find || given.encrypt || given.decrypt;
   if (!filter && (given.output || options.alphabet)) {
     const char* const option = given.output    ? "--output"
                                : given.letters ? "--letters"
@@ -282,6 +298,7 @@ std::string Conflict(const Given& given, const Options& options) {
 Options::Mode ModeOf(const Given& given) {
   if (given.list) return Options::Mode::kList;
   if (given.guess) return given.decrypt ? Options::Mode::kGuessDecrypt : Options::Mode::kGuess;
+  if (given.find) return given.decrypt ? Options::Mode::kFindDecrypt : Options::Mode::kFind;
   if (given.encrypt) return Options::Mode::kEncrypt;
   return given.decrypt ? Options::Mode::kDecrypt : Options::Mode::kSession;
 }
@@ -353,10 +370,11 @@ std::string Usage() {
   or:  simple_encryption -e|-d [-s N] [-a NAME|--letters=L] [-o FILE] [FILE]...
   or:  simple_encryption --guess [-d] [-a NAME] [OPTION]... [-o FILE] [FILE]...
   or:  simple_encryption --list [-a NAME] [OPTION]... [-o FILE] [FILE]...
+  or:  simple_encryption --find [-d] [-a NAME] [--lang=L] [-o FILE] [FILE]...
 Show a Caesar shift cipher on the 52 ASCII letters, or apply one to files.
 
-With no -e, -d, --guess or --list, encrypt and decrypt a built-in sentence,
-then each line typed, until a line is 'quit' or 'exit'.
+With no -e, -d, --guess, --list or --find, encrypt and decrypt a built-in
+sentence, then each line typed, until a line is 'quit' or 'exit'.
 
   -s, --shift=N        move letters N places (an int, taken modulo the
                          alphabet's size; default 3)
@@ -374,11 +392,14 @@ then each line typed, until a line is 'quit' or 'exit'.
                          with -d, decrypt each with it
   -l, --list           print every shift of each FILE, most likely first,
                          with their probabilities and a preview
+      --find           print where in each FILE words read as a language only
+                         after a shift, with the shift; with -d, write each
+                         FILE with those words decrypted
       --crib=WORD      with --guess or --list, only shifts whose decryption
                          holds WORD, as in --crib=attack; may be repeated
 )" +
          Wrapped(
-             "      --lang=CODES     with --guess or --list, only these languages, such as "
+             "      --lang=CODES     with --guess, --list or --find, only these languages, such as "
              "--lang=de,fr: " +
                  LanguageCodes(),
              25) +

@@ -17,6 +17,8 @@ struct Options {
     kGuess,         // --guess
     kGuessDecrypt,  // --guess -d
     kList,          // --list
+    kFind,          // --find
+    kFindDecrypt,   // --find -d
     kHelp,          // -h, --help
     kVersion,       // --version
   };

@@ -15,6 +15,7 @@
 #include "Alphabet.h"
 #include "Diagnostics.h"
 #include "Filter.h"
+#include "Find.h"
 #include "Guess.h"
 #include "Io.h"
 #include "LanguageModels.h"
@@ -122,6 +123,43 @@ std::vector<std::size_t> AlphabetsToGuess(const Options& options) {
   return alphabets;
 }
 
+// The guess modes and --find on each file by itself, in turn.
+Outcome EachFile(const Options& options, InputFiles& input, const Writer& write) {
+  const GuessOutput guessOutput = options.mode == Options::Mode::kList ? GuessOutput::kListing
+                                  : options.mode == Options::Mode::kGuess
+                                      ? GuessOutput::kShift
+                                      : GuessOutput::kDecryption;
+  const bool finding =
+      options.mode == Options::Mode::kFind || options.mode == Options::Mode::kFindDecrypt;
+  const Reader read = [&input](char* data, std::size_t capacity) {
+    return input.Read(data, capacity);
+  };
+  const std::vector<std::size_t> alphabets = AlphabetsToGuess(options);
+  Outcome all = Outcome::kDone;
+  bool first = true;
+  while (input.Next(options.json)) {
+    const Message message{read,
+                          [&input] { return input.CurrentFailed(); },
+                          QuoteName(input.Name()),
+                          options.files.size() > 1,
+                          first,
+                          alphabets,
+                          options.alphabet.has_value(),
+                          input.Name(),
+                          options.steering,
+                          options.width,
+                          options.json};
+    const Outcome outcome =
+        finding         ? FindInMessage(options.mode == Options::Mode::kFindDecrypt, message, write)
+        : options.lines ? GuessLines(guessOutput, message, write)
+                        : GuessMessage(guessOutput, message, write);
+    first = false;
+    if (outcome == Outcome::kWriteFailed) return outcome;
+    if (outcome != Outcome::kDone) all = outcome;
+  }
+  return all;
+}
+
 // The filters: -e and -d on the files as one stream, the guess modes on each file by itself.
 int RunFilter(const Options& options, const ClosedAtStart& closed) {
   UseBinaryStandardStreams();
@@ -142,34 +180,9 @@ int RunFilter(const Options& options, const ClosedAtStart& closed) {
           options.mode == Options::Mode::kEncrypt);
       if (!RotateStream(rotation, read, write)) return EXIT_FAILURE;
     } else {
-      const GuessOutput guessOutput = options.mode == Options::Mode::kList ? GuessOutput::kListing
-                                      : options.mode == Options::Mode::kGuess
-                                          ? GuessOutput::kShift
-                                          : GuessOutput::kDecryption;
-      const Reader read = [&input](char* data, std::size_t capacity) {
-        return input.Read(data, capacity);
-      };
-      const bool given = options.alphabet.has_value();
-      const std::vector<std::size_t> alphabets = AlphabetsToGuess(options);
-      bool first = true;
-      while (input.Next(options.json)) {
-        const Message message{read,
-                              [&input] { return input.CurrentFailed(); },
-                              QuoteName(input.Name()),
-                              options.files.size() > 1,
-                              first,
-                              alphabets,
-                              given,
-                              input.Name(),
-                              options.steering,
-                              options.width,
-                              options.json};
-        const Outcome outcome = options.lines ? GuessLines(guessOutput, message, write)
-                                              : GuessMessage(guessOutput, message, write);
-        first = false;
-        if (outcome == Outcome::kWriteFailed) return EXIT_FAILURE;
-        succeeded = succeeded && outcome == Outcome::kDone;
-      }
+      const Outcome outcome = EachFile(options, input, write);
+      if (outcome == Outcome::kWriteFailed) return EXIT_FAILURE;
+      succeeded = outcome == Outcome::kDone;
     }
     succeeded = succeeded && !input.Failed();
   }  // Every input closed, as Windows asks before a file in use can be replaced.

@@ -1417,7 +1417,42 @@ const std::vector<Case> kEachLine = {
         .In("12345\n" + kEnemy)
         .Out("==> line 2 <==\n3\t99.9%\tThe enemy attacks at dawn\n")
         .Args({"--list", "--lines", "--crib=dawn"}),
-    UsageError("lines without a guess", {"-e", "--lines"}, "option --lines needs --guess or --list"),
+    UsageError("lines without a guess", {"-e", "--lines"},
+               "option --lines needs --guess or --list"),
+};
+
+// Enciphered runs among plain text, as hints are written in a document.
+const std::string kHints =
+    "Hints, in ROT13:\n1. Gur cnffjbeq vf uvqqra va gur pbasvthengvba svyr.\n"
+    "See https://example.com/ctf?id=3f9a2c7e and docs/README.md.\n";
+const std::vector<Case> kFinding = {
+    Case("each run decrypted where it stands, and nothing else")
+        .In(kHints)
+        .Out("Hints, in ROT13:\n1. The password is hidden in the configuration file.\n"
+             "See https://example.com/ctf?id=3f9a2c7e and docs/README.md.\n")
+        .Args({"-d", "--find"}),
+    Case("where each run stands, and what it says")
+        .In(kHints)
+        .Out("2:4\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
+        .Args({"--find"}),
+    // Line numbers go on across the pieces the text is read in.
+    Case("a run past the first piece")
+        .In(Repeat(Repeat("plain text that stays as it is. ", 20) + "\n", 30) +
+            "Gur cnffjbeq vf uvqqra va gur pbasvthengvba svyr.\n")
+        .Out("31:1\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
+        .Args({"--find"}),
+    Case("a run in another script")
+        .In("Notes for the trip.\n" + kRussianCipher)
+        .Out("Notes for the trip.\nСъешь же ещё этих мягких французских булок, да выпей чаю.\n")
+        .Args({"-d", "--find"}),
+    Case("every byte of a text without runs as it was")
+        .In(Repeat(kAllBytes, 4))
+        .Out(Repeat(kAllBytes, 4))
+        .Args({"-d", "--find"}),
+    UsageError("finding with a guess", {"--find", "--guess"},
+               "option --find cannot be used with --guess"),
+    UsageError("a crib for finding", {"--find", "--crib=the"},
+               "option --crib needs --guess or --list"),
 };
 
 INSTANTIATE_TEST_SUITE_P(Session, Transcript, ::testing::ValuesIn(kSession), RowName);
@@ -1429,5 +1464,6 @@ INSTANTIATE_TEST_SUITE_P(Guessing, Transcript, ::testing::ValuesIn(kGuessing), R
 INSTANTIATE_TEST_SUITE_P(OtherAlphabets, Transcript, ::testing::ValuesIn(kOtherAlphabets), RowName);
 INSTANTIATE_TEST_SUITE_P(Steering, Transcript, ::testing::ValuesIn(kSteering), RowName);
 INSTANTIATE_TEST_SUITE_P(EachLine, Transcript, ::testing::ValuesIn(kEachLine), RowName);
+INSTANTIATE_TEST_SUITE_P(Finding, Transcript, ::testing::ValuesIn(kFinding), RowName);
 
 }  // namespace

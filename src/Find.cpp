@@ -1,0 +1,322 @@
+#include "Find.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "Alphabet.h"
+#include "FittedConstants.h"
+#include "Guess.h"
+#include "LanguageModels.h"
+#include "Unicode.h"
+
+namespace {
+
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
+// Costs in nats, the models' thousandths scaled as the guess scales them, so that a difference
+// of costs is a log-odds that can be trusted.
+constexpr double kScale = kScaleWithGaps / 1000;
+
+// The priors, in nats, chosen by hand on the documents that bench/find_accuracy.py --fit makes
+// of text set apart from what the tables were counted from, for the most runs of three words or
+// more found while at most 0.1% of the plain text's letters are changed. A run starts at about
+// one word in 150, and goes on to the next word nine times in ten; its pair of a language and a
+// shift is as likely as the language's prior and the shifts are many. Letters at random, as
+// names, code and hashes are written, cost more than their letters do, since most of a text is
+// one of its languages: without that, the first and last words of a run, where what is written
+// reads as no better than random, were left encrypted.
+constexpr double kStartRun = 5.0;
+constexpr double kStayInRun = 0.105;
+constexpr double kLeaveRun = 2.303;
+constexpr double kAtRandom = 3.0;
+
+// The pieces the text is read in: a line end, or any other character that parts words, near
+// this far on ends one. A run is not found across the end of a piece.
+constexpr std::size_t kPiece = std::size_t{16} * 1024;
+// The words whose costs are kept, which natural text repeats: the commonest hundred make half of
+// it. Forgotten all at once when full, which keeps the memory bounded.
+constexpr std::size_t kMostCached = 8192;
+
+bool IsAsciiLetter(unsigned char byte) { return (byte | 0x20U) >= 'a' && (byte | 0x20U) <= 'z'; }
+
+}  // namespace
+
+RunFinder::RunFinder(const std::vector<std::size_t>& alphabets,
+                     const std::vector<bool>& allowedLanguages) {
+  for (const std::size_t row : alphabets) {
+    const std::size_t reading = readings.size();
+    readings.push_back(PresetAlphabet(row));
+    for (char32_t c = 0; c < asciiMask.size(); ++c) {
+      if (readings.back().Index(c) >= 0) asciiMask[c] |= 1U << reading;
+    }
+    rows.push_back(row);
+    languages.emplace_back();
+    const int size = kAlphabetModels[row].size;
+    for (std::size_t language = 0; language < kLanguageModels.size(); ++language) {
+      const LanguageModel& model = kLanguageModels[language];
+      if (model.alphabet != row || (!allowedLanguages.empty() && !allowedLanguages[language])) {
+        continue;
+      }
+      languages.back().push_back(language);
+      for (int shift = 1; shift < size; ++shift) {
+        states.push_back(
+            {reading, language, shift, kStartRun - std::log(model.prior / (size - 1))});
+      }
+    }
+  }
+}
+
+std::vector<RunFinder::Word> RunFinder::Words(const std::string& text) const {
+  std::vector<Word> words;
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  bool inWord = false;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = bytes[i];
+    int length = 1;
+    if (c >= 0x80) {
+      length = DecodeUtf8(bytes + i, text.size() - i, c);
+      if (length <= 0) {
+        c = 0;
+        length = 1;
+      }
+    }
+    unsigned mask = c < 0x80 ? asciiMask[c] : 0;
+    for (std::size_t r = 0; c >= 0x80 && r < readings.size(); ++r) {
+      if (readings[r].Index(c) >= 0) mask |= 1U << r;
+    }
+    // A letter of no reading, such as an accented one in the ASCII letters, or a combining mark,
+    // is part of its word, which is then read as written: its pieces alone would read as
+    // anything.
+    const bool foreign =
+        mask == 0 && c >= 0x80 && (SimpleUppercase(c) != c || KindOf(c) == CharacterKind::kMark);
+    if (mask == 0 && !foreign) {
+      inWord = false;
+    } else if (inWord) {
+      words.back().end = i + static_cast<std::size_t>(length);
+      words.back().mask &= mask;
+    } else {
+      words.push_back({i, i + static_cast<std::size_t>(length), mask});
+      inWord = true;
+    }
+    i += static_cast<std::size_t>(length);
+  }
+  return words;
+}
+
+const std::vector<double>& RunFinder::Costs(const std::string& text, const Word& word) {
+  std::string key = text.substr(word.begin, word.end - word.begin);
+  const auto cached = cache.find(key);
+  if (cached != cache.end()) return cached->second;
+  if (cache.size() >= kMostCached) cache.clear();
+  std::vector<double> costs(states.size() + 1, kNever);
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(key.data());
+  // The word's letters as symbols of each reading that holds them all, and "as written" the
+  // cheapest of its languages unshifted and of letters at random.
+  std::vector<std::vector<std::uint8_t>> symbols(readings.size());
+  double asWritten = kNever;
+  for (std::size_t r = 0; r < readings.size(); ++r) {
+    if ((word.mask & (1U << r)) == 0) continue;
+    for (std::size_t i = 0; i < key.size();) {
+      char32_t c = 0;
+      const int length = DecodeUtf8(bytes + i, key.size() - i, c);
+      symbols[r].push_back(static_cast<std::uint8_t>(readings[r].Index(c)));
+      i += static_cast<std::size_t>(length);
+    }
+    const AlphabetModel& alphabet = kAlphabetModels[rows[r]];
+    std::int64_t random = alphabet.noLanguageWithGaps[alphabet.size];
+    for (const std::uint8_t symbol : symbols[r]) random += alphabet.noLanguageWithGaps[symbol];
+    asWritten = std::min(asWritten, kScale * static_cast<double>(random) + kAtRandom);
+  }
+  // Each language's cost of the word decrypted by each shift, between word gaps.
+  const auto cost = [&symbols](std::size_t reading, const LanguageModel& model, int shift) {
+    const int gap = model.letters;
+    int a = gap;
+    int b = gap;
+    std::int64_t sum = 0;
+    for (const std::uint8_t symbol : symbols[reading]) {
+      const int c = symbol >= shift ? symbol - shift : symbol - shift + gap;
+      sum += model.Cost(a, b, c);
+      a = b;
+      b = c;
+    }
+    return kScale * static_cast<double>(sum + model.Cost(a, b, gap));
+  };
+  for (std::size_t r = 0; r < readings.size(); ++r) {
+    if (symbols[r].empty()) continue;
+    for (const std::size_t language : languages[r]) {
+      asWritten = std::min(asWritten, cost(r, kLanguageModels[language], 0));
+    }
+  }
+  costs[0] = word.mask == 0 ? 0 : asWritten;
+  for (std::size_t k = 0; k < states.size(); ++k) {
+    const State& state = states[k];
+    if (!symbols[state.reading].empty()) {
+      costs[k + 1] = cost(state.reading, kLanguageModels[state.language], state.shift);
+    }
+  }
+  return cache.emplace(std::move(key), std::move(costs)).first->second;
+}
+
+std::vector<std::size_t> RunFinder::Path(const std::string& text, const std::vector<Word>& words) {
+  const std::size_t count = states.size() + 1;  // "as written" is state 0
+  // Where each word's best path to each state came from: 0 the same state, 1 "as written", 2 the
+  // best run state of the word before, which `bestRun` keeps.
+  std::vector<std::uint8_t> from(words.size() * count);
+  std::vector<std::size_t> bestRun(words.size());
+  std::vector<double> best(count, kNever);
+  best[0] = 0;
+  std::vector<double> next(count);
+  const auto leastRun = [&best] {
+    return static_cast<std::size_t>(std::min_element(best.begin() + 1, best.end()) - best.begin());
+  };
+  for (std::size_t t = 0; t < words.size(); ++t) {
+    const std::vector<double>& costs = Costs(text, words[t]);
+    const std::size_t run = count > 1 ? leastRun() : 0;
+    bestRun[t] = run;
+    const double left = run > 0 ? best[run] + kLeaveRun : kNever;
+    const bool plainBefore = best[0] <= left;
+    const double outside = std::min(best[0], left);
+    std::uint8_t* const came = &from[t * count];
+    next[0] = costs[0] + outside;
+    came[0] = plainBefore ? 0 : 2;
+    for (std::size_t k = 1; k < count; ++k) {
+      const double stay = best[k] + kStayInRun;
+      const double enter = outside + states[k - 1].enter;
+      next[k] = costs[k] + std::min(stay, enter);
+      came[k] = stay <= enter ? 0 : (plainBefore ? 1 : 2);
+    }
+    best.swap(next);
+  }
+  // The text ends as written: back from there, through where each state came from.
+  std::vector<std::size_t> path(words.size());
+  std::size_t state = 0;
+  if (!words.empty() && count > 1 && best[leastRun()] + kLeaveRun < best[0]) state = leastRun();
+  for (std::size_t t = words.size(); t-- > 0;) {
+    path[t] = state;
+    const std::uint8_t came = from[t * count + state];
+    state = came == 0 ? state : came == 1 ? 0 : bestRun[t];
+  }
+  return path;
+}
+
+std::vector<FoundRun> RunFinder::Find(const std::string& text) {
+  const std::vector<Word> words = Words(text);
+  const std::vector<std::size_t> path = Path(text, words);
+  // Each run, and how much likelier it makes its words than reading them as written does. A run
+  // is never left for the same state at once, which costs more than staying.
+  std::vector<FoundRun> runs;
+  for (std::size_t t = 0; t < words.size();) {
+    const std::size_t k = path[t];
+    std::size_t last = t;
+    while (last + 1 < words.size() && path[last + 1] == k) ++last;
+    if (k != 0) {
+      const State& chosen = states[k - 1];
+      double gain = -chosen.enter - kLeaveRun - static_cast<double>(last - t) * kStayInRun;
+      for (std::size_t w = t; w <= last; ++w) {
+        const std::vector<double>& costs = Costs(text, words[w]);
+        gain += costs[0] - costs[k];
+      }
+      const double probability = 1 / (1 + std::exp(-gain));
+      if (probability >= kSureProbability) {
+        runs.push_back({words[t].begin, words[last].end, chosen.shift, rows[chosen.reading],
+                        chosen.language, probability});
+      }
+    }
+    t = last + 1;
+  }
+  return runs;
+}
+
+namespace {
+
+// Where the piece at the start of `pending` ends: after its last line end in the second half of
+// kPiece bytes, or else its last other byte that parts words, or else where no character is cut.
+std::size_t PieceEnd(const std::string& pending) {
+  const std::size_t half = kPiece / 2;
+  const std::size_t lineEnd = pending.rfind('\n', kPiece - 1);
+  if (lineEnd != std::string::npos && lineEnd >= half) return lineEnd + 1;
+  for (std::size_t i = kPiece; i-- > half;) {
+    const auto byte = static_cast<unsigned char>(pending[i]);
+    if (byte < 0x80 && !IsAsciiLetter(byte)) return i + 1;
+  }
+  return kPiece - CutShortTail(pending.data(), kPiece);
+}
+
+// Finds the runs of a message, piece by piece, and writes what --find or -d --find asks for.
+class Finder {
+ public:
+  Finder(bool decrypt, const Message& of, const Writer& to)
+      : decrypting(decrypt), message(of), write(to), finder(of.alphabets, of.steering.languages) {}
+
+  bool Piece(const std::string& piece) {
+    const std::vector<FoundRun> runs = finder.Find(piece);
+    std::string out;
+    std::size_t done = 0;
+    for (const FoundRun& run : runs) {
+      AlphabetRotation rotation(PresetAlphabet(run.alphabet), run.shift, false);
+      std::string decrypted = rotation.Rotate(piece.substr(run.begin, run.end - run.begin));
+      decrypted += rotation.Finish();
+      if (decrypting) {
+        out += piece.substr(done, run.begin - done) + decrypted;
+      } else {
+        Advance(piece, done, run.begin);
+        out += (message.several ? message.name + ":" : "") + std::to_string(line) + ":" +
+               std::to_string(column) + '\t' + std::to_string(run.shift) + '\t' +
+               kAlphabetModels[run.alphabet].name + '\t' + kLanguageModels[run.language].code +
+               '\t' + Percent(run.probability) + '\t' + Preview(decrypted, 0) + '\n';
+      }
+      done = decrypting ? run.end : run.begin;
+    }
+    if (decrypting) {
+      out += piece.substr(done);
+    } else {
+      Advance(piece, done, piece.size());
+    }
+    return write(out.data(), out.size());
+  }
+
+ private:
+  // Moves the line and column on over the piece's bytes from `from` to `to`.
+  void Advance(const std::string& piece, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      if (piece[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+  }
+
+  bool decrypting;
+  const Message& message;
+  const Writer& write;
+  RunFinder finder;
+  std::size_t line = 1;
+  std::size_t column = 1;
+};
+
+}  // namespace
+
+Outcome FindInMessage(bool decrypting, const Message& message, const Writer& write) {
+  Finder finder(decrypting, message, write);
+  std::string pending;
+  for (bool ended = false; !ended;) {
+    const std::size_t start = pending.size();
+    pending.resize(start + message.blockSize);
+    const std::size_t got = message.read(&pending[start], message.blockSize);
+    pending.resize(start + got);
+    ended = got == 0;
+    while (pending.size() >= kPiece || (ended && !pending.empty())) {
+      const std::size_t end = pending.size() >= kPiece ? PieceEnd(pending) : pending.size();
+      if (!finder.Piece(pending.substr(0, end))) return Outcome::kWriteFailed;
+      pending.erase(0, end);
+    }
+  }
+  return message.readFailed() ? Outcome::kFailed : Outcome::kDone;
+}

@@ -1,0 +1,75 @@
+#ifndef SIMPLE_ENCRYPTION_FIND_H
+#define SIMPLE_ENCRYPTION_FIND_H
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Alphabet.h"
+#include "Guess.h"
+
+// --find and -d --find: the runs of words in a text (a word, a phrase, a sentence) that read as
+// one of the guess's languages only after a shift, among text that is left as it is: prose,
+// code, names, hashes. The text is a hidden Markov model over its words, whose states are "as
+// written" and each pair of a language and a shift other than 0; a word costs in each state what
+// its letters cost in that language so decrypted, and "as written" takes the cheapest of the
+// languages unshifted and of letters at random. Entering a run costs what a run is unlikely to
+// start there, so that a word must read much better shifted than as written before it is
+// changed. Viterbi's algorithm finds the likeliest states, a piece of the text at a time.
+
+// A run found, in bytes of the piece it was found in.
+struct FoundRun {
+  std::size_t begin;
+  std::size_t end;
+  int shift;
+  std::size_t alphabet;  // in kAlphabetModels
+  std::size_t language;  // in kLanguageModels
+  double probability;    // that it is so encrypted rather than as written
+};
+
+class RunFinder {
+ public:
+  // Looks for runs in `alphabets`, rows of kAlphabetModels, and those of their languages that
+  // `languages` allows (empty: all).
+  RunFinder(const std::vector<std::size_t>& alphabets, const std::vector<bool>& allowedLanguages);
+
+  // Returns the runs of `text`, in order, each at least kSureProbability likely; the text is taken
+  // to begin and end as written.
+  std::vector<FoundRun> Find(const std::string& text);
+
+ private:
+  struct Word {
+    std::size_t begin;
+    std::size_t end;
+    unsigned mask;  // the readings, by bit, that hold all its letters
+  };
+  struct State {
+    std::size_t reading;  // in `readings`
+    std::size_t language;
+    int shift;
+    double enter;  // the cost of a run's starting in it
+  };
+  [[nodiscard]] std::vector<Word> Words(const std::string& text) const;
+  // The cost of `word` in each state, "as written" first; cached by its bytes.
+  const std::vector<double>& Costs(const std::string& text, const Word& word);
+  // The likeliest state of each word, by Viterbi's algorithm, "as written" being 0 and
+  // states[k - 1] k.
+  std::vector<std::size_t> Path(const std::string& text, const std::vector<Word>& words);
+
+  std::vector<Alphabet> readings;
+  std::vector<std::size_t> rows;                    // each reading's row in kAlphabetModels
+  std::vector<std::vector<std::size_t>> languages;  // of each reading
+  std::vector<State> states;                        // after "as written"
+  std::array<unsigned, 0x80> asciiMask{};           // the readings of each ASCII character
+  std::unordered_map<std::string, std::vector<double>> cache;
+};
+
+// Reads `message` a piece at a time, a piece ending at a line end where one is near, and with
+// `decrypting` writes it with each run decrypted, or else writes a line for each run: where it
+// starts (line:column, in bytes, from 1), its shift, alphabet, language and probability, and the
+// run decrypted, as a preview shows it. Returns kWriteFailed as soon as a write failed.
+Outcome FindInMessage(bool decrypting, const Message& message, const Writer& write);
+
+#endif  // SIMPLE_ENCRYPTION_FIND_H
