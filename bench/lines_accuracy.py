@@ -31,6 +31,50 @@ def english():
     return " ".join(rendered.stdout.decode("utf-8", errors="replace").split())
 
 
+# Runs a command and prints its peak resident memory, from a small process of its own: a child
+# of this one would count the text this one holds, which it inherits until it runs the program.
+MEASURE = ("import os, subprocess, sys\n"
+           "child = subprocess.Popen(sys.argv[1:], stdout=subprocess.DEVNULL)\n"
+           "_, status, usage = os.wait4(child.pid, 0)\n"
+           "sys.exit(status) if status else print(usage.ru_maxrss)")
+
+
+def measure(command):
+    """(seconds, KiB at most resident) of a run of `command`."""
+    start = time.monotonic()
+    resident = subprocess.run([sys.executable, "-c", MEASURE] + command, check=True,
+                              stdout=subprocess.PIPE).stdout
+    return time.monotonic() - start, int(resident)
+
+
+def speed(work, sample, command):
+    """(bytes, seconds, KiB at most resident) of `command` on 10 MB and on 100 MB of `sample`
+    repeated: the memory must not grow with the input."""
+    runs = []
+    for megabytes in (10, 100):
+        big = os.path.join(work, "%dMB" % megabytes)
+        with open(big, "wb") as f:
+            for _ in range(megabytes * 1_000_000 // len(sample) + 1):
+                f.write(sample)
+        runs.append((os.path.getsize(big),) + measure(command + [big]))
+        os.remove(big)
+    return runs
+
+
+def print_speed(runs, what):
+    for size, seconds, resident in runs:
+        print("%s on %.0f MB: %.1f s, %.1f MB/s, at most %d KiB resident" % (
+            what, size / 1e6, seconds, size / 1e6 / seconds, resident))
+
+
+def guessed():
+    """The languages of the alphabets the guess reads in by itself: the first, and other
+    scripts'."""
+    first = registry.ALPHABETS[0]
+    return [l for l in registry.LANGUAGES if l["alphabet"] == first["name"] or
+            registry.BY_NAME[l["alphabet"]]["script"] != first["script"]]
+
+
 def lines(text, letters, count, rng):
     """`count` (words, plain, secret) lines of 2 to 5 words of `text`."""
     words = text.split(" ")
@@ -53,13 +97,9 @@ def main():
     program = os.path.realpath(sys.argv[1] if len(sys.argv) > 1 else "build/release/simple_encryption")
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
     rng = random.Random(1)
-    # The languages of the alphabets the guess reads in by itself: the first, and other scripts'.
-    first = registry.ALPHABETS[0]
-    guessed = [l for l in registry.LANGUAGES if l["alphabet"] == first["name"] or
-               registry.BY_NAME[l["alphabet"]]["script"] != first["script"]]
     print("| language | 2 words | 3 | 4 | 5 | all |\n|---|---:|---:|---:|---:|---:|")
     with tempfile.TemporaryDirectory() as work:
-        for language in guessed:
+        for language in guessed():
             code = language["code"]
             text = english() if code == "en" else bench.held_out(code)
             if len(text) < 10000:
@@ -79,26 +119,11 @@ def main():
                                         bench.pct(sum(r[0] for r in right.values()), len(made))))
             if code == "en":
                 sample = open(path, "rb").read()
-        # 10 MB and 100 MB of the English lines: the memory must not grow with the input.
-        runs = []
-        for megabytes in (10, 100):
-            big = os.path.join(work, "%dMB" % megabytes)
-            with open(big, "wb") as f:
-                for _ in range(megabytes * 1_000_000 // len(sample) + 1):
-                    f.write(sample)
-            start = time.monotonic()
-            child = subprocess.Popen([program, "-d", "--guess", "--lines", big],
-                                     stdout=subprocess.DEVNULL)
-            _, status, usage = os.wait4(child.pid, 0)
-            assert status == 0
-            runs.append((os.path.getsize(big), time.monotonic() - start, usage.ru_maxrss))
-            os.remove(big)
+        runs = speed(work, sample, [program, "-d", "--guess", "--lines"])
     cpu = next((l.split(": ", 1)[1].strip() for l in open("/proc/cpuinfo")
                 if l.startswith("model name")), "unknown")
     print("\n%d lines a language; %s" % (count, cpu))
-    for size, seconds, resident in runs:
-        print("-d --guess --lines on %.0f MB of the English lines: %.1f s, %.1f MB/s, at most %d KiB "
-              "resident" % (size / 1e6, seconds, size / 1e6 / seconds, resident))
+    print_speed(runs, "-d --guess --lines on the English lines")
 
 
 if __name__ == "__main__":
