@@ -71,41 +71,101 @@ RunFinder::RunFinder(const std::vector<std::size_t>& alphabets,
   }
 }
 
+unsigned RunFinder::ReadingsOf(char32_t c) const {
+  if (c < 0x80) return asciiMask[c];
+  unsigned mask = 0;
+  for (std::size_t r = 0; r < readings.size(); ++r) {
+    if (readings[r].Index(c) >= 0) mask |= 1U << r;
+  }
+  return mask;
+}
+
+namespace {
+
+// The character at `at`, and its length; a byte that begins none is 0, one byte long.
+int CharacterAt(const std::string& text, std::size_t at, char32_t& c) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  c = bytes[at];
+  if (c < 0x80) return 1;
+  const int length = DecodeUtf8(bytes + at, text.size() - at, c);
+  if (length > 0) return length;
+  c = 0;
+  return 1;
+}
+
+// Whether the byte at `at` is a digit or a sign of code or paths, or a full stop with a letter
+// at `beyond`, on its other side.
+bool CodeAt(const std::string& text, std::size_t at, std::size_t beyond) {
+  const char c = text[at];
+  if (c == '.') {
+    return beyond < text.size() && IsAsciiLetter(static_cast<unsigned char>(text[beyond]));
+  }
+  return std::string("0123456789_/\\@=$%#{}<>|~^`*+").find(c) != std::string::npos;
+}
+
+}  // namespace
+
 std::vector<RunFinder::Word> RunFinder::Words(const std::string& text) const {
   std::vector<Word> words;
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
   bool inWord = false;
   for (std::size_t i = 0; i < text.size();) {
-    char32_t c = bytes[i];
-    int length = 1;
-    if (c >= 0x80) {
-      length = DecodeUtf8(bytes + i, text.size() - i, c);
-      if (length <= 0) {
-        c = 0;
-        length = 1;
-      }
-    }
-    unsigned mask = c < 0x80 ? asciiMask[c] : 0;
-    for (std::size_t r = 0; c >= 0x80 && r < readings.size(); ++r) {
-      if (readings[r].Index(c) >= 0) mask |= 1U << r;
-    }
+    char32_t c = 0;
+    const auto length = static_cast<std::size_t>(CharacterAt(text, i, c));
+    const unsigned mask = ReadingsOf(c);
     // A letter of no reading, such as an accented one in the ASCII letters, or a combining mark,
-    // is part of its word, which is then read as written: its pieces alone would read as
-    // anything.
+    // stays in its word, as a shift leaves it, and is passed over when the word is scored: the
+    // word's pieces alone would read as anything.
     const bool foreign =
         mask == 0 && c >= 0x80 && (SimpleUppercase(c) != c || KindOf(c) == CharacterKind::kMark);
-    if (mask == 0 && !foreign) {
-      inWord = false;
-    } else if (inWord) {
-      words.back().end = i + static_cast<std::size_t>(length);
-      words.back().mask &= mask;
-    } else {
-      words.push_back({i, i + static_cast<std::size_t>(length), mask});
-      inWord = true;
+    if (mask != 0 || foreign) {
+      if (!inWord) words.push_back({i, i, ~0U, false, false});
+      Word& word = words.back();
+      word.end = i + length;
+      word.mask &= mask != 0 ? mask : ~0U;
+      word.lettered = word.lettered || mask != 0;
     }
-    i += static_cast<std::size_t>(length);
+    inWord = mask != 0 || foreign;
+    i += length;
+  }
+  // Letters glued to digits or to the signs of code and paths are mostly names, numbers and
+  // options (h264, P-Q4, BC_BASE_MAX, po/templates.pot): such a word may go on with a run, as
+  // 100MHz does in an encrypted sentence, but not start one.
+  for (Word& word : words) {
+    word.glued = (word.begin > 0 && CodeAt(text, word.begin - 1, word.begin - 2)) ||
+                 (word.end < text.size() && CodeAt(text, word.end, word.end + 1));
+    if (!word.lettered) word.mask = 0;
   }
   return words;
+}
+
+namespace {
+
+// The cost of `symbols` in `model` decrypted by `shift`, between word gaps, in nats.
+double WordCost(const std::vector<std::uint8_t>& symbols, const LanguageModel& model, int shift) {
+  const int gap = model.letters;
+  int a = gap;
+  int b = gap;
+  std::int64_t sum = 0;
+  for (const std::uint8_t symbol : symbols) {
+    const int c = symbol >= shift ? symbol - shift : symbol - shift + gap;
+    sum += model.Cost(a, b, c);
+    a = b;
+    b = c;
+  }
+  return kScale * static_cast<double>(sum + model.Cost(a, b, gap));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> RunFinder::Symbols(const std::string& word, std::size_t reading) const {
+  std::vector<std::uint8_t> symbols;
+  for (std::size_t i = 0; i < word.size();) {
+    char32_t c = 0;
+    i += static_cast<std::size_t>(CharacterAt(word, i, c));
+    const int place = readings[reading].Index(c);
+    if (place >= 0) symbols.push_back(static_cast<std::uint8_t>(place));
+  }
+  return symbols;
 }
 
 const std::vector<double>& RunFinder::Costs(const std::string& text, const Word& word) {
@@ -114,52 +174,51 @@ const std::vector<double>& RunFinder::Costs(const std::string& text, const Word&
   if (cached != cache.end()) return cached->second;
   if (cache.size() >= kMostCached) cache.clear();
   std::vector<double> costs(states.size() + 1, kNever);
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(key.data());
   // The word's letters as symbols of each reading that holds them all, and "as written" the
   // cheapest of its languages unshifted and of letters at random.
   std::vector<std::vector<std::uint8_t>> symbols(readings.size());
-  double asWritten = kNever;
+  costs[0] = word.mask == 0 ? 0 : kNever;
   for (std::size_t r = 0; r < readings.size(); ++r) {
     if ((word.mask & (1U << r)) == 0) continue;
-    for (std::size_t i = 0; i < key.size();) {
-      char32_t c = 0;
-      const int length = DecodeUtf8(bytes + i, key.size() - i, c);
-      symbols[r].push_back(static_cast<std::uint8_t>(readings[r].Index(c)));
-      i += static_cast<std::size_t>(length);
-    }
+    symbols[r] = Symbols(key, r);
     const AlphabetModel& alphabet = kAlphabetModels[rows[r]];
     std::int64_t random = alphabet.noLanguageWithGaps[alphabet.size];
     for (const std::uint8_t symbol : symbols[r]) random += alphabet.noLanguageWithGaps[symbol];
-    asWritten = std::min(asWritten, kScale * static_cast<double>(random) + kAtRandom);
-  }
-  // Each language's cost of the word decrypted by each shift, between word gaps.
-  const auto cost = [&symbols](std::size_t reading, const LanguageModel& model, int shift) {
-    const int gap = model.letters;
-    int a = gap;
-    int b = gap;
-    std::int64_t sum = 0;
-    for (const std::uint8_t symbol : symbols[reading]) {
-      const int c = symbol >= shift ? symbol - shift : symbol - shift + gap;
-      sum += model.Cost(a, b, c);
-      a = b;
-      b = c;
-    }
-    return kScale * static_cast<double>(sum + model.Cost(a, b, gap));
-  };
-  for (std::size_t r = 0; r < readings.size(); ++r) {
-    if (symbols[r].empty()) continue;
+    costs[0] =
+        std::min(costs[0], kScale * static_cast<double>(random) + (word.glued ? 0 : kAtRandom));
     for (const std::size_t language : languages[r]) {
-      asWritten = std::min(asWritten, cost(r, kLanguageModels[language], 0));
+      costs[0] = std::min(costs[0], WordCost(symbols[r], kLanguageModels[language], 0));
     }
   }
-  costs[0] = word.mask == 0 ? 0 : asWritten;
   for (std::size_t k = 0; k < states.size(); ++k) {
     const State& state = states[k];
     if (!symbols[state.reading].empty()) {
-      costs[k + 1] = cost(state.reading, kLanguageModels[state.language], state.shift);
+      costs[k + 1] = WordCost(symbols[state.reading], kLanguageModels[state.language], state.shift);
     }
   }
   return cache.emplace(std::move(key), std::move(costs)).first->second;
+}
+
+void RunFinder::Step(const std::vector<double>& costs, bool glued, std::vector<double>& best,
+                     std::size_t& bestRun, std::uint8_t* came) const {
+  const std::size_t count = best.size();
+  bestRun =
+      count > 1
+          ? static_cast<std::size_t>(std::min_element(best.begin() + 1, best.end()) - best.begin())
+          : 0;
+  const double left = bestRun > 0 ? best[bestRun] + kLeaveRun : kNever;
+  const bool plainBefore = best[0] <= left;
+  const double outside = std::min(best[0], left);
+  std::vector<double> next(count);
+  next[0] = costs[0] + outside;
+  came[0] = plainBefore ? 0 : 2;
+  for (std::size_t k = 1; k < count; ++k) {
+    const double stay = best[k] + kStayInRun;
+    const double enter = glued ? kNever : outside + states[k - 1].enter;
+    next[k] = costs[k] + std::min(stay, enter);
+    came[k] = stay <= enter ? 0 : (plainBefore ? 1 : 2);
+  }
+  best.swap(next);
 }
 
 std::vector<std::size_t> RunFinder::Path(const std::string& text, const std::vector<Word>& words) {
@@ -167,35 +226,19 @@ std::vector<std::size_t> RunFinder::Path(const std::string& text, const std::vec
   // Where each word's best path to each state came from: 0 the same state, 1 "as written", 2 the
   // best run state of the word before, which `bestRun` keeps.
   std::vector<std::uint8_t> from(words.size() * count);
-  std::vector<std::size_t> bestRun(words.size());
+  std::vector<std::size_t> bestRun(words.size() + 1);
   std::vector<double> best(count, kNever);
   best[0] = 0;
-  std::vector<double> next(count);
-  const auto leastRun = [&best] {
-    return static_cast<std::size_t>(std::min_element(best.begin() + 1, best.end()) - best.begin());
-  };
   for (std::size_t t = 0; t < words.size(); ++t) {
-    const std::vector<double>& costs = Costs(text, words[t]);
-    const std::size_t run = count > 1 ? leastRun() : 0;
-    bestRun[t] = run;
-    const double left = run > 0 ? best[run] + kLeaveRun : kNever;
-    const bool plainBefore = best[0] <= left;
-    const double outside = std::min(best[0], left);
-    std::uint8_t* const came = &from[t * count];
-    next[0] = costs[0] + outside;
-    came[0] = plainBefore ? 0 : 2;
-    for (std::size_t k = 1; k < count; ++k) {
-      const double stay = best[k] + kStayInRun;
-      const double enter = outside + states[k - 1].enter;
-      next[k] = costs[k] + std::min(stay, enter);
-      came[k] = stay <= enter ? 0 : (plainBefore ? 1 : 2);
-    }
-    best.swap(next);
+    Step(Costs(text, words[t]), words[t].glued, best, bestRun[t], &from[t * count]);
   }
   // The text ends as written: back from there, through where each state came from.
+  const std::size_t last =
+      count > 1
+          ? static_cast<std::size_t>(std::min_element(best.begin() + 1, best.end()) - best.begin())
+          : 0;
+  std::size_t state = last > 0 && best[last] + kLeaveRun < best[0] ? last : 0;
   std::vector<std::size_t> path(words.size());
-  std::size_t state = 0;
-  if (!words.empty() && count > 1 && best[leastRun()] + kLeaveRun < best[0]) state = leastRun();
   for (std::size_t t = words.size(); t-- > 0;) {
     path[t] = state;
     const std::uint8_t came = from[t * count + state];

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,7 +44,9 @@ class RunFinder {
   struct Word {
     std::size_t begin;
     std::size_t end;
-    unsigned mask;  // the readings, by bit, that hold all its letters
+    unsigned mask;  // the readings, by bit, that hold all its letters, or 0: as written
+    bool lettered;  // whether it holds a letter of a reading
+    bool glued;     // whether it touches a digit or a sign of code
   };
   struct State {
     std::size_t reading;  // in `readings`
@@ -51,12 +54,21 @@ class RunFinder {
     int shift;
     double enter;  // the cost of a run's starting in it
   };
+  // The readings, by bit, that `c` is a letter of.
+  [[nodiscard]] unsigned ReadingsOf(char32_t c) const;
   [[nodiscard]] std::vector<Word> Words(const std::string& text) const;
+  // The places in `reading` of the letters of `word` that it has.
+  [[nodiscard]] std::vector<std::uint8_t> Symbols(const std::string& word,
+                                                  std::size_t reading) const;
   // The cost of `word` in each state, "as written" first; cached by its bytes.
   const std::vector<double>& Costs(const std::string& text, const Word& word);
   // The likeliest state of each word, by Viterbi's algorithm, "as written" being 0 and
   // states[k - 1] k.
   std::vector<std::size_t> Path(const std::string& text, const std::vector<Word>& words);
+  // Moves `best`, the least cost of a path to each state, on by a word of `costs`, noting in
+  // `came` where each state's path came from and in `bestRun` the best run state before.
+  void Step(const std::vector<double>& costs, bool glued, std::vector<double>& best,
+            std::size_t& bestRun, std::uint8_t* came) const;
 
   std::vector<Alphabet> readings;
   std::vector<std::size_t> rows;                    // each reading's row in kAlphabetModels
