@@ -126,7 +126,7 @@ def main():
     cpu = next((l.split(": ", 1)[1].strip() for l in open("/proc/cpuinfo")
                 if l.startswith("model name")), "unknown")
     print("\n%d documents a language, %s text; %s" % (count, "fitting" if fit else "held-out", cpu))
-    lines_accuracy.print_speed(runs, "-d --find on the English documents")
+    lines_accuracy.print_speed(runs, "-d --find, English documents,")
 
 
 if __name__ == "__main__":

@@ -123,7 +123,7 @@ def main():
     cpu = next((l.split(": ", 1)[1].strip() for l in open("/proc/cpuinfo")
                 if l.startswith("model name")), "unknown")
     print("\n%d lines a language; %s" % (count, cpu))
-    print_speed(runs, "-d --guess --lines on the English lines")
+    print_speed(runs, "-d --guess --lines, English lines,")
 
 
 if __name__ == "__main__":

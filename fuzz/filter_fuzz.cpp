@@ -1,6 +1,7 @@
 // Feeds arbitrary streams to the filters, split into reads of arbitrary sizes, and checks that the
-// result is what the whole stream gives at once: the rotation, the guess and the guessed
-// decryption. Any difference aborts, so that libFuzzer keeps the input.
+// result is what the whole stream gives at once: the rotation, the guess, the guessed
+// decryption and the runs --find decrypts. Any difference aborts, so that libFuzzer keeps the
+// input.
 //
 // The input, in order: 4 bytes for the shift (any int), 8 bytes that seed the read sizes, and the
 // stream. Built for fuzzing, the filters' block holds 256 bytes and the guess takes 64 letters
@@ -18,6 +19,7 @@
 
 #include "Alphabet.h"
 #include "Filter.h"
+#include "Find.h"
 #include "Guess.h"
 #include "ShiftGuess.h"
 #include "SimpleEncryption.h"
@@ -158,6 +160,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(Same(sample.Rank(), whole.Rank()),
           "the guess does not depend on how the reads split the stream");
   }
+
+  // The runs that --find decrypts are the same however the reads split the stream, and each letter
+  // stays one letter of as many bytes.
+  std::string found;
+  const Message pieces{SplitReader(stream, seed),
+                       [] { return false; },
+                       "-",
+                       false,
+                       true,
+                       GuessedAlphabets(),
+                       false,
+                       "-",
+                       {},
+                       0,
+                       false,
+                       0,
+                       kBlockSize};
+  Check(FindInMessage(true, pieces, AppendTo(found)) == Outcome::kDone,
+        "a search whose writes succeed succeeds");
+  std::string foundAtOnce;
+  Message atOnceMessage = pieces;
+  atOnceMessage.read = [&stream, given = false](char* into, std::size_t capacity) mutable {
+    const std::size_t all = given ? 0 : std::min(capacity, stream.size());
+    std::memcpy(into, stream.data(), all);
+    given = true;
+    return all;
+  };
+  atOnceMessage.blockSize = stream.size() + 1;
+  Check(FindInMessage(true, atOnceMessage, AppendTo(foundAtOnce)) == Outcome::kDone &&
+            found == foundAtOnce && found.size() == stream.size(),
+        "the runs found do not depend on how the reads split the stream");
 
   // Decrypted with the guess in every alphabet it reads a text in, where a letter that the reads
   // split may come before any other: only a start without letters, unchanged, is passed on
