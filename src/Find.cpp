@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -25,15 +26,18 @@ constexpr double kScale = kScaleWithGaps / 1000;
 // The priors, in nats, chosen by hand on the documents that bench/find_accuracy.py --fit makes
 // of text set apart from what the tables were counted from, for the most runs of three words or
 // more found while at most 0.1% of the plain text's letters are changed. A run starts at about
-// one word in 150, and goes on to the next word nine times in ten; its pair of a language and a
-// shift is as likely as the language's prior and the shifts are many. Letters at random, as
-// names, code and hashes are written, cost more than their letters do, since most of a text is
-// one of its languages: without that, the first and last words of a run, where what is written
-// reads as no better than random, were left encrypted.
-constexpr double kStartRun = 5.0;
+// one word in 50, and goes on to the next word nine times in ten; its pair of a language and a
+// shift is as likely as the language's prior and the shifts are many. Text as written keeps to
+// its language: a switch costs as much as a word in 400 switching, so that a word of another
+// language (Portuguese "o" for English "I" encrypted) does not break off a run's first word.
+// Letters at random, as names, code and hashes are written, cost more than their letters do,
+// since most of a text is one of its languages: without that, the first and last words of a
+// run, where what is written reads as no better than random, were left encrypted.
+constexpr double kStartRun = 4.0;
 constexpr double kStayInRun = 0.105;
 constexpr double kLeaveRun = 2.303;
-constexpr double kAtRandom = 3.0;
+constexpr double kSwitchLanguage = 6.0;
+constexpr double kAtRandom = 4.0;
 
 // The pieces the text is read in: a line end, or any other character that parts words, near
 // this far on ends one. A run is not found across the end of a piece.
@@ -56,17 +60,21 @@ RunFinder::RunFinder(const std::vector<std::size_t>& alphabets,
     }
     rows.push_back(row);
     languages.emplace_back();
-    const int size = kAlphabetModels[row].size;
     for (std::size_t language = 0; language < kLanguageModels.size(); ++language) {
       const LanguageModel& model = kLanguageModels[language];
-      if (model.alphabet != row || (!allowedLanguages.empty() && !allowedLanguages[language])) {
-        continue;
+      if (model.alphabet == row && (allowedLanguages.empty() || allowedLanguages[language])) {
+        languages.back().push_back(language);
+        states.push_back({reading, language, 0, 0});
       }
-      languages.back().push_back(language);
-      for (int shift = 1; shift < size; ++shift) {
-        states.push_back(
-            {reading, language, shift, kStartRun - std::log(model.prior / (size - 1))});
-      }
+    }
+  }
+  written = states.size();
+  for (std::size_t k = 0; k < written; ++k) {
+    const State state = states[k];
+    const int size = kAlphabetModels[rows[state.reading]].size;
+    const double prior = kLanguageModels[state.language].prior / (size - 1);
+    for (int shift = 1; shift < size; ++shift) {
+      states.push_back({state.reading, state.language, shift, kStartRun - std::log(prior)});
     }
   }
 }
@@ -173,76 +181,86 @@ const std::vector<double>& RunFinder::Costs(const std::string& text, const Word&
   const auto cached = cache.find(key);
   if (cached != cache.end()) return cached->second;
   if (cache.size() >= kMostCached) cache.clear();
-  std::vector<double> costs(states.size() + 1, kNever);
+  std::vector<double> costs(states.size(), kNever);
   // The word's letters as symbols of each reading that holds them all, and "as written" the
   // cheapest of its languages unshifted and of letters at random.
   std::vector<std::vector<std::uint8_t>> symbols(readings.size());
-  costs[0] = word.mask == 0 ? 0 : kNever;
+  std::vector<double> random(readings.size(), kNever);
   for (std::size_t r = 0; r < readings.size(); ++r) {
     if ((word.mask & (1U << r)) == 0) continue;
     symbols[r] = Symbols(key, r);
     const AlphabetModel& alphabet = kAlphabetModels[rows[r]];
-    std::int64_t random = alphabet.noLanguageWithGaps[alphabet.size];
-    for (const std::uint8_t symbol : symbols[r]) random += alphabet.noLanguageWithGaps[symbol];
-    costs[0] =
-        std::min(costs[0], kScale * static_cast<double>(random) + (word.glued ? 0 : kAtRandom));
-    for (const std::size_t language : languages[r]) {
-      costs[0] = std::min(costs[0], WordCost(symbols[r], kLanguageModels[language], 0));
-    }
+    std::int64_t sum = alphabet.noLanguageWithGaps[alphabet.size];
+    for (const std::uint8_t symbol : symbols[r]) sum += alphabet.noLanguageWithGaps[symbol];
+    random[r] = kScale * static_cast<double>(sum) + (word.glued ? 0 : kAtRandom);
   }
   for (std::size_t k = 0; k < states.size(); ++k) {
     const State& state = states[k];
-    if (!symbols[state.reading].empty()) {
-      costs[k + 1] = WordCost(symbols[state.reading], kLanguageModels[state.language], state.shift);
+    if (k < written && word.mask == 0) {
+      costs[k] = 0;
+    } else if (!symbols[state.reading].empty()) {
+      costs[k] = WordCost(symbols[state.reading], kLanguageModels[state.language], state.shift);
+      if (k < written) costs[k] = std::min(costs[k], random[state.reading]);
     }
   }
   return cache.emplace(std::move(key), std::move(costs)).first->second;
 }
 
+namespace {
+
+// Of `values`, the index of the least from `first` to `last`, or `last` where they are none.
+std::size_t Least(const std::vector<double>& values, std::size_t first, std::size_t last) {
+  const auto begin = values.begin() + static_cast<std::ptrdiff_t>(first);
+  const auto end = values.begin() + static_cast<std::ptrdiff_t>(last);
+  return first == last ? last
+                       : static_cast<std::size_t>(std::min_element(begin, end) - values.begin());
+}
+
+}  // namespace
+
 void RunFinder::Step(const std::vector<double>& costs, bool glued, std::vector<double>& best,
-                     std::size_t& bestRun, std::uint8_t* came) const {
+                     Before& before, std::uint8_t* came) const {
   const std::size_t count = best.size();
-  bestRun =
-      count > 1
-          ? static_cast<std::size_t>(std::min_element(best.begin() + 1, best.end()) - best.begin())
-          : 0;
-  const double left = bestRun > 0 ? best[bestRun] + kLeaveRun : kNever;
-  const bool plainBefore = best[0] <= left;
-  const double outside = std::min(best[0], left);
+  before.written = Least(best, 0, written);
+  before.run = Least(best, written, count);
+  const double asWritten = best[before.written];
+  const double left = before.run < count ? best[before.run] + kLeaveRun : kNever;
   std::vector<double> next(count);
-  next[0] = costs[0] + outside;
-  came[0] = plainBefore ? 0 : 2;
-  for (std::size_t k = 1; k < count; ++k) {
+  for (std::size_t k = 0; k < written; ++k) {
+    const double other = asWritten + kSwitchLanguage;
+    const double least = std::min({best[k], other, left});
+    next[k] = costs[k] + least;
+    came[k] = least == best[k] ? 0 : least == other ? 1 : 2;
+  }
+  const double outside = std::min(asWritten, left);
+  for (std::size_t k = written; k < count; ++k) {
     const double stay = best[k] + kStayInRun;
-    const double enter = glued ? kNever : outside + states[k - 1].enter;
+    const double enter = glued ? kNever : outside + states[k].enter;
     next[k] = costs[k] + std::min(stay, enter);
-    came[k] = stay <= enter ? 0 : (plainBefore ? 1 : 2);
+    came[k] = stay <= enter ? 0 : (asWritten <= left ? 1 : 2);
   }
   best.swap(next);
 }
 
 std::vector<std::size_t> RunFinder::Path(const std::string& text, const std::vector<Word>& words) {
-  const std::size_t count = states.size() + 1;  // "as written" is state 0
-  // Where each word's best path to each state came from: 0 the same state, 1 "as written", 2 the
-  // best run state of the word before, which `bestRun` keeps.
+  const std::size_t count = states.size();
+  // Where each word's best path to each state came from: 0 the same state, 1 the best state as
+  // written before, 2 the best run state before, which `before` keeps.
   std::vector<std::uint8_t> from(words.size() * count);
-  std::vector<std::size_t> bestRun(words.size() + 1);
+  std::vector<Before> before(words.size());
   std::vector<double> best(count, kNever);
-  best[0] = 0;
+  std::fill(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(written), 0);
   for (std::size_t t = 0; t < words.size(); ++t) {
-    Step(Costs(text, words[t]), words[t].glued, best, bestRun[t], &from[t * count]);
+    Step(Costs(text, words[t]), words[t].glued, best, before[t], &from[t * count]);
   }
   // The text ends as written: back from there, through where each state came from.
-  const std::size_t last =
-      count > 1
-          ? static_cast<std::size_t>(std::min_element(best.begin() + 1, best.end()) - best.begin())
-          : 0;
-  std::size_t state = last > 0 && best[last] + kLeaveRun < best[0] ? last : 0;
+  for (std::size_t k = written; k < count; ++k) best[k] += kLeaveRun;
+  std::size_t state = Least(best, 0, count);
   std::vector<std::size_t> path(words.size());
   for (std::size_t t = words.size(); t-- > 0;) {
     path[t] = state;
     const std::uint8_t came = from[t * count + state];
-    state = came == 0 ? state : came == 1 ? 0 : bestRun[t];
+    state = came == 0 ? state : came == 1 ? before[t].written : before[t].run;
   }
   return path;
 }
@@ -257,12 +275,14 @@ std::vector<FoundRun> RunFinder::Find(const std::string& text) {
     const std::size_t k = path[t];
     std::size_t last = t;
     while (last + 1 < words.size() && path[last + 1] == k) ++last;
-    if (k != 0) {
-      const State& chosen = states[k - 1];
+    if (k >= written) {
+      const State& chosen = states[k];
       double gain = -chosen.enter - kLeaveRun - static_cast<double>(last - t) * kStayInRun;
       for (std::size_t w = t; w <= last; ++w) {
         const std::vector<double>& costs = Costs(text, words[w]);
-        gain += costs[0] - costs[k];
+        gain +=
+            *std::min_element(costs.begin(), costs.begin() + static_cast<std::ptrdiff_t>(written)) -
+            costs[k];
       }
       const double probability = 1 / (1 + std::exp(-gain));
       if (probability >= kSureProbability) {

@@ -13,12 +13,12 @@
 
 // --find and -d --find: the runs of words in a text (a word, a phrase, a sentence) that read as
 // one of the guess's languages only after a shift, among text that is left as it is: prose,
-// code, names, hashes. The text is a hidden Markov model over its words, whose states are "as
-// written" and each pair of a language and a shift other than 0; a word costs in each state what
-// its letters cost in that language so decrypted, and "as written" takes the cheapest of the
-// languages unshifted and of letters at random. Entering a run costs what a run is unlikely to
-// start there, so that a word must read much better shifted than as written before it is
-// changed. Viterbi's algorithm finds the likeliest states, a piece of the text at a time.
+// code, names, hashes. The text is a hidden Markov model over its words, whose states are each
+// language as written and each pair of a language and a shift other than 0; a word costs in each
+// state what its letters cost in that language so decrypted, and as written no more than letters
+// at random. Entering a run costs what a run is unlikely to start there, so that a word must read
+// much better shifted than as written before it is changed. Viterbi's algorithm finds the
+// likeliest states, a piece of the text at a time.
 
 // A run found, in bytes of the piece it was found in.
 struct FoundRun {
@@ -62,19 +62,24 @@ class RunFinder {
                                                   std::size_t reading) const;
   // The cost of `word` in each state, "as written" first; cached by its bytes.
   const std::vector<double>& Costs(const std::string& text, const Word& word);
-  // The likeliest state of each word, by Viterbi's algorithm, "as written" being 0 and
-  // states[k - 1] k.
+  // The likeliest state of each word, by Viterbi's algorithm, as an index of `states`.
   std::vector<std::size_t> Path(const std::string& text, const std::vector<Word>& words);
   // Moves `best`, the least cost of a path to each state, on by a word of `costs`, noting in
   // `came` where each state's path came from and in `bestRun` the best run state before.
-  void Step(const std::vector<double>& costs, bool glued, std::vector<double>& best,
-            std::size_t& bestRun, std::uint8_t* came) const;
+  struct Before {
+    std::size_t written;  // the best state as written
+    std::size_t run;      // and in a run
+  };
+  void Step(const std::vector<double>& costs, bool glued, std::vector<double>& best, Before& before,
+            std::uint8_t* came) const;
 
   std::vector<Alphabet> readings;
   std::vector<std::size_t> rows;                    // each reading's row in kAlphabetModels
   std::vector<std::vector<std::size_t>> languages;  // of each reading
-  std::vector<State> states;                        // after "as written"
-  std::array<unsigned, 0x80> asciiMask{};           // the readings of each ASCII character
+  // "As written" in each language, and then each language with each shift but 0.
+  std::vector<State> states;
+  std::size_t written = 0;                 // how many are as written
+  std::array<unsigned, 0x80> asciiMask{};  // the readings of each ASCII character
   std::unordered_map<std::string, std::vector<double>> cache;
 };
 
