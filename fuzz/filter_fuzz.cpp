@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Message atOnceMessage = pieces;
   atOnceMessage.read = [&stream, given = false](char* into, std::size_t capacity) mutable {
     const std::size_t all = given ? 0 : std::min(capacity, stream.size());
-    std::memcpy(into, stream.data(), all);
+    std::copy_n(stream.data(), all, into);
     given = true;
     return all;
   };
