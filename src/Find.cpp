@@ -28,8 +28,8 @@ constexpr double kScale = kScaleWithGaps / 1000;
 // more found while at most 0.1% of the plain text's letters are changed. A run starts at about
 // one word in 50, and goes on to the next word nine times in ten; its pair of a language and a
 // shift is as likely as the language's prior and the shifts are many. Text as written keeps to
-// its language: a switch costs as much as a word in 400 switching, so that a word of another
-// language (Portuguese "o" for English "I" encrypted) does not break off a run's first word.
+// its language: a switch costs as much as a word in 400 switching, so that a word that happens
+// to be another language's (a one-letter word, mostly) does not break off a run's first word.
 // Letters at random, as names, code and hashes are written, cost more than their letters do,
 // since most of a text is one of its languages: without that, the first and last words of a
 // run, where what is written reads as no better than random, were left encrypted.
