@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -190,8 +191,12 @@ const std::vector<double>& RunFinder::Costs(const std::string& text, const Word&
     if ((word.mask & (1U << r)) == 0) continue;
     symbols[r] = Symbols(key, r);
     const AlphabetModel& alphabet = kAlphabetModels[rows[r]];
-    std::int64_t sum = alphabet.noLanguageWithGaps[alphabet.size];
-    for (const std::uint8_t symbol : symbols[r]) sum += alphabet.noLanguageWithGaps[symbol];
+    const std::int64_t sum =
+        std::accumulate(symbols[r].begin(), symbols[r].end(),
+                        std::int64_t{alphabet.noLanguageWithGaps[alphabet.size]},
+                        [&alphabet](std::int64_t total, std::uint8_t symbol) {
+                          return total + alphabet.noLanguageWithGaps[symbol];
+                        });
     random[r] = kScale * static_cast<double>(sum) + (word.glued ? 0 : kAtRandom);
   }
   for (std::size_t k = 0; k < states.size(); ++k) {
