@@ -111,10 +111,11 @@ std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
   std::int64_t best = INT64_MAX;
   for (std::size_t rotation = 0; rotation < size; ++rotation) {
     std::int64_t cost = lettersOnly ? 0 : counts[size] * alphabet.noLanguageWithGaps[size];
-    for (std::size_t letter = 0; letter < size; ++letter) {
-      const std::size_t rotated = (letter + rotation) % size;
+    // Without a division a letter, which would cost more than all the rest of a short guess.
+    for (std::size_t letter = 0, rotated = rotation; letter < size; ++letter) {
       cost += counts[letter] * (lettersOnly ? alphabet.noLanguageLettersOnly[rotated]
                                             : alphabet.noLanguageWithGaps[rotated]);
+      rotated = rotated + 1 == size ? 0 : rotated + 1;
     }
     best = std::min(best, cost);
   }
@@ -285,10 +286,11 @@ std::vector<bool> Allowed(const ShiftGuesser& reading, const ShiftGuesser::Costs
       shifts[shift] = shifts[shift] && reading.Holds(crib, static_cast<int>(shift));
     }
   }
-  std::vector<bool> allowed(scored.languages.size());
-  for (std::size_t i = 0; i < allowed.size(); ++i) {
-    const std::size_t row = scored.models[i / size];
-    allowed[i] = shifts[i % size] && (steering.languages.empty() || steering.languages[row]);
+  std::vector<bool> allowed;
+  allowed.reserve(scored.languages.size());
+  for (const std::size_t row : scored.models) {
+    const bool language = steering.languages.empty() || steering.languages[row];
+    for (std::size_t shift = 0; shift < size; ++shift) allowed.push_back(language && shifts[shift]);
   }
   return allowed;
 }
@@ -396,14 +398,17 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
     const auto size = static_cast<std::size_t>(kAlphabetModels[guessers[g]->Alphabet()].size);
     byPair.emplace_back(scored.languages.size());
     byShift.emplace_back(size);
-    for (std::size_t i = 0; i < scored.languages.size(); ++i) {
-      if (!allowed[g][i]) continue;
-      byPair.back()[i] = (1 - kNoLanguagePrior) * kLanguageModels[scored.models[i / size]].prior /
-                         static_cast<double>(size) *
-                         std::exp(-scale * static_cast<double>(scored.languages[i] -
-                                                               scored.noLanguage - compared.least));
-      byShift.back()[i % size] += byPair.back()[i];
-      total += byPair.back()[i];
+    for (std::size_t m = 0, i = 0; m < scored.models.size(); ++m) {
+      const double prior = (1 - kNoLanguagePrior) * kLanguageModels[scored.models[m]].prior /
+                           static_cast<double>(size);
+      for (std::size_t shift = 0; shift < size; ++shift, ++i) {
+        if (!allowed[g][i]) continue;
+        byPair.back()[i] =
+            prior * std::exp(-scale * static_cast<double>(scored.languages[i] - scored.noLanguage -
+                                                          compared.least));
+        byShift.back()[shift] += byPair.back()[i];
+        total += byPair.back()[i];
+      }
     }
   }
   ranking.noLanguage /= total;
