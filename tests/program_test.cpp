@@ -1417,6 +1417,13 @@ const std::vector<Case> kEachLine = {
         .In("12345\n" + kEnemy)
         .Out("==> line 2 <==\n3\t99.9%\tThe enemy attacks at dawn\n")
         .Args({"--list", "--lines", "--crib=dawn"}),
+    // Answers are held back to be written together, and a failure to write them is no less one.
+    Case("guessed lines to a full disk")
+        .In(kLines)
+        .Status(1)
+        .StdoutTo("/dev/full")
+        .Args({"-d", "--guess", "--lines"})
+        .Err("simple_encryption: write error: No space left on device\n"),
     UsageError("lines without a guess", {"-e", "--lines"},
                "option --lines needs --guess or --list"),
 };

@@ -27,11 +27,12 @@ wait_for_line() {
   exit 1
 }
 
+# start NAME [OPTION...]
 start() {
   socket="terminal-test-$$-$1"
   sockets+=("$socket")
   tmux_ new-session -d -s session -x 120 -y 40 \
-    "'$program'; echo \"exit status \$?\"; sleep 60"
+    "'$program' ${*:2}; echo \"exit status \$?\"; sleep 60"
 }
 
 # 1. Typed text, then quit.
@@ -57,4 +58,13 @@ tmux_ send-keys -t session C-d
 wait_for_line "$prompt Goodbye!"
 wait_for_line "exit status 0"
 
-echo "terminal session behaved as expected"
+# 3. A line typed to --lines is answered while the program waits for the next: the answers are
+# not held back until the end of the input.
+start lines -d --guess --lines
+tmux_ send-keys -t session -l 'Uryyb jbeyq, guvf vf n grfg'
+tmux_ send-keys -t session Enter
+wait_for_line "Hello world, this is a test"
+tmux_ send-keys -t session C-d
+wait_for_line "exit status 0"
+
+echo "terminal sessions behaved as expected"
