@@ -1336,6 +1336,13 @@ const std::vector<Case> kSteering = {
              "simple_encryption: /dev/null: no letters to guess the shift from\n"
              "simple_encryption: @in: no shift makes the text read as " +
              Languages("or", "Latin") + "\n"),
+    Case("a JSON list of the shifts a crib allows")
+        .In(kEnemy)
+        .Out(R"({"file": "-", "status": "answered", "shift": 3, "alphabet": "latin", )"
+             R"("language": "en", "probability": 0.9999, "shifts": [{"shift": 3, )"
+             R"("probability": 0.9999, "text": "The enemy attacks at dawn"}]})"
+             "\n")
+        .Args({"--list", "--json", "--crib=dawn"}),
     // Too short to tell, until the solver says what it holds.
     Case("a word the text holds")
         .In("Erivrj\n")
@@ -1447,6 +1454,14 @@ const std::vector<Case> kFinding = {
         .In(Repeat(Repeat("plain text that stays as it is. ", 20) + "\n", 30) +
             "Gur cnffjbeq vf uvqqra va gur pbasvthengvba svyr.\n")
         .Out("31:1\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
+        .Args({"--find"}),
+    // A line longer than a piece is cut at a word gap, so that no word is split between two
+    // runs: here the last byte the piece could hold is the z of gdzq.
+    Case("a line longer than a piece")
+        .In(std::string(25, ' ') + Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 700) + "\n")
+        .Out("1:26\t3\tlatin\ten\t99.9%\t" + Repeat("The enemy attacks at dawn. ", 605) +
+             "The enemy attacks at\n1:16382\t3\tlatin\ten\t99.9%\tdawn. " +
+             Repeat("The enemy attacks at dawn. ", 93) + "The enemy attacks at dawn\n")
         .Args({"--find"}),
     Case("a run in another script")
         .In("Notes for the trip.\n" + kRussianCipher)
