@@ -1015,6 +1015,12 @@ const std::vector<Case> kGuessing = {
         .Out("3\n")
         .Args({"--guess"})
         .Err("simple_encryption: uncertain guess: shift 3 at 92.5%, then shift 18 at 3.0%\n"),
+    // Text of no language is weighed on every letter it has, the alphabet's first included.
+    Case("a guess from a word of a and n")
+        .In("Nanana\n")
+        .Out("Ananan\n")
+        .Args({"-d", "--guess"})
+        .Err("simple_encryption: uncertain guess: shift 13 at 59.7%, then shift 22 at 18.7%\n"),
     Case("a guess without letters")
         .In("12:30, 4-5 !\n")
         .Status(1)
@@ -1191,6 +1197,12 @@ const std::vector<Case> kOtherAlphabets = {
         .StdinFrom(kInputPipe)
         .Args({"-d", "--guess"})
         .Fault("eintr"),
+    // A message the guess's sample holds whole ends with a character cut short, which is
+    // written as it came.
+    Case("a Russian text that ends inside a letter, decrypted with its guess")
+        .In(kRussianCipher + "\xD0")
+        .Out(kRussianPlain + "\xD0")
+        .Args({"-d", "--guess"}),
     // Far past the guess's sample and the first block, every letter decrypted.
     Case("a long Russian text decrypted with its guess")
         .In(Repeat(kRussianCipher, 3000))
@@ -1229,6 +1241,10 @@ const std::vector<Case> kOtherAlphabets = {
                    "; --letters takes letters of your own."),
     UsageError("letters that are no letters", {"-e", "--letters", "e\u0301a"},
                "invalid alphabet 'e'$'\\314\\201''a': U+0301 is a combining mark, which cannot "
+               "stand for a letter; write the letter it marks precomposed"),
+    // The first fault is named, not a later one.
+    UsageError("a mark and then a letter twice", {"-e", "--letters", "e\u0301e"},
+               "invalid alphabet 'e'$'\\314\\201''e': U+0301 is a combining mark, which cannot "
                "stand for a letter; write the letter it marks precomposed"),
     UsageError("a preset and letters", {"-e", "-a", "ru", "--letters", "ab"},
                "options --alphabet and --letters cannot be used together"),
