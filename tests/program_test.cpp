@@ -1440,6 +1440,10 @@ const std::vector<Case> kEachLine = {
         .In("12345\n" + kEnemy)
         .Out("==> line 2 <==\n3\t99.9%\tThe enemy attacks at dawn\n")
         .Args({"--list", "--lines", "--crib=dawn"}),
+    Case("lists parted by a blank line")
+        .In("Uryyb jbeyq\nUryyb jbeyq\n")
+        .Out("==> line 1 <==\n13\t99.8%\tHello world\n\n==> line 2 <==\n13\t99.8%\tHello world\n")
+        .Args({"--list", "--lines", "--crib=hello"}),
     // Answers are held back to be written together, and a failure to write them is no less one.
     Case("guessed lines to a full disk")
         .In(kLines)
@@ -1465,6 +1469,12 @@ const std::vector<Case> kFinding = {
         .In(kHints)
         .Out("2:4\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
         .Args({"--find"}),
+    // A run entered from text as written is traced back to that text, not to the likeliest run
+    // before it; traced the wrong way, the run at this line's start is lost.
+    Case("a run at the start, and plain text after it")
+        .In("vul'z ihjr bw, to assume an attitude of obstinate resistance (from uif\n")
+        .Out("one's back up, to assume an attitude of obstinate resistance (from uif\n")
+        .Args({"-d", "--find"}),
     // Line numbers go on across the pieces the text is read in.
     Case("a run past the first piece")
         .In(Repeat(Repeat("plain text that stays as it is. ", 20) + "\n", 30) +
