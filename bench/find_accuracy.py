@@ -9,7 +9,7 @@ changes, and how fast, in how much memory, on 100 MB.
 A document is 40 to 120 words of prose from a random word start, on a line of its own, with 0
 to 3 runs, none overlapping, each encrypted with a random shift of the alphabet: a single word,
 a phrase of 2 to 8 words, or a whole sentence (from a word after ". " to the next full stop). The
-seed is fixed. The text is bench/alphabet_accuracy.py's held-out text, never counted into the
+seed is fixed. The text is bench/guess_accuracy.py's held-out text, never counted into the
 tables nor used to fit or choose a constant; with --fit, the tenth of each language's documents
 that tools/language_tables.py sets apart and never counts, which the constants of src/Find.cpp
 were chosen on.
@@ -20,7 +20,7 @@ import subprocess
 import sys
 import tempfile
 
-import alphabet_accuracy as bench
+import guess_accuracy as bench
 import lines_accuracy
 import registry
 import language_tables
@@ -85,7 +85,7 @@ def main():
             if fit:
                 text = fitting(language)
             else:
-                text = lines_accuracy.english() if code == "en" else bench.held_out(code)
+                text = bench.held_out(code)
             if len(text) < 10000:
                 print("| %s | no text | | | | |" % code)
                 continue

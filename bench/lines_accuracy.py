@@ -5,7 +5,7 @@ fast, in how much memory, on 100 MB of such lines.
 
     bench/lines_accuracy.py [program] [lines]      # 2000 lines a language by default
 
-The held-out text is bench/alphabet_accuracy.py's (data/registry.toml names it), never counted
+The held-out text is bench/guess_accuracy.py's (data/registry.toml names it), never counted
 into the tables nor used to fit the constants. A line is 2 to 5 words from a random word start,
 prose by is_prose, all its letters in the language's alphabet, encrypted with a random shift of its alphabet, 1 to its size less one. The
 seed is fixed.
@@ -17,18 +17,10 @@ import sys
 import tempfile
 import time
 
-import alphabet_accuracy as bench
+import guess_accuracy as bench
 import registry
 
 WORDS = range(2, 6)
-
-
-def english():
-    pages = next(l for l in registry.LANGUAGES if l["code"] == "en")["held_out"]["manpages"]
-    rendered = subprocess.run("for p in %s; do man -l $p 2>/dev/null | col -b; done" %
-                              " ".join(p for p in pages if os.path.exists(p)), shell=True,
-                              stdout=subprocess.PIPE, check=True, env=dict(os.environ, MANWIDTH="80"))
-    return " ".join(rendered.stdout.decode("utf-8", errors="replace").split())
 
 
 # Runs a command and prints its peak resident memory, from a small process of its own: a child
@@ -101,7 +93,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         for language in guessed():
             code = language["code"]
-            text = english() if code == "en" else bench.held_out(code)
+            text = bench.held_out(code)
             if len(text) < 10000:
                 print("| %s | no held-out text |" % code)
                 continue

@@ -12,7 +12,7 @@ them: random letters in words of random length, Vigenere ciphertexts, shuffled l
 and hex; each written as prose, as capitals without gaps and in groups of five, `samples` of
 each (default 300). The program's own code scores them (tools/guess_costs.cpp, which this builds
 in build/release). No manual page and no Perl documentation is used: the guess is measured on
-those (bench/guess_accuracy.sh). The random seed is fixed (1), so that the output is the same
+those (bench/guess_accuracy.py). The random seed is fixed (1), so that the output is the same
 every time; another seed gives the same constants.
 """
 import base64

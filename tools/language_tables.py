@@ -5,7 +5,7 @@ the shift guesser scores with, src/LanguageModels.cpp, with the lists of languag
     python3 tools/language_tables.py      # after: apt-get install $(python3 tools/language_tables.py --packages)
 
 The text comes from the Debian 12 packages that the registry's sources name, and nothing else: no manual page, no help
-text and no Perl documentation, since the guess is measured on those (bench/guess_accuracy.sh). Each source is cut
+text and no Perl documentation, since the guess is measured on those (bench/guess_accuracy.py). Each source is cut
 into documents (paragraphs, fortunes, dictionary entries), and every tenth document is set aside,
 never counted, for tools/fit_guess.py to fit the probability scale and the refusal on. The same
 packages give the same bytes every time.

@@ -5,7 +5,6 @@ README and the bash completion give of them, between their marker lines.
 
     python3 tools/registry.py          # rewrites those lists
     python3 tools/registry.py --check  # fails, naming the file, where one differs
-    python3 tools/registry.py --held-out ALPHABET   # the held-out text of its languages
     python3 tools/registry.py --code-points  # the presets' letters beyond ASCII, as the manual
 
 --help's lists come from the program's own tables, which tools/language_tables.py writes from
@@ -147,23 +146,11 @@ DERIVED = [("docs/simple_encryption.1.in", ".\\\" Fallbacks, from tools/registry
             "# End of the codes", completion_codes)]
 
 
-def held_out(alphabet):
-    """For the benches: a line for each language of `alphabet`, its code and its held-out manual
-    pages, or the folder of /usr/share/man that holds them."""
-    for language in LANGUAGES:
-        if language["alphabet"] == alphabet:
-            pages = language["held_out"]["manpages"]
-            print(language["code"], " ".join(pages) if isinstance(pages, list) else pages)
-
-
 def main():
     if sys.argv[1:] == ["--code-points"]:
         for alphabet in ALPHABETS:
             if any(ord(c) > 0x7F for c in alphabet["letters"]):
                 print(code_points(alphabet["letters"]).replace("\\(en", "-"))
-        return
-    if sys.argv[1:2] == ["--held-out"]:
-        held_out(sys.argv[2])
         return
     check = sys.argv[1:] == ["--check"]
     stale = []
