@@ -138,7 +138,7 @@ OutputTarget TargetOf(const std::string& name) {
     const std::string folder = FolderOf(path);
     if (const std::optional<int> fd = DescriptorNumber(path.substr(folder.size()));
         fd && IsOwnDescriptorFolder(folder)) {
-      return {path, *fd};
+      return {path, *fd, 0};
     }
     struct stat status {};
     if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
@@ -151,11 +151,12 @@ OutputTarget TargetOf(const std::string& name) {
            static_cast<ssize_t>(link.size())) {
       link.resize(link.size() * 2);
     }
-    if (length <= 0) break;
+    // A link just found that cannot be read is an error, and no name to make a file at.
+    if (length <= 0) return {path, -1, length < 0 ? errno : EINVAL};
     link.resize(static_cast<std::size_t>(length));
     path = link[0] == '/' ? link : folder + link;
   }
-  return {path, -1};
+  return {path, -1, 0};
 }
 
 bool IsOpen(int fd) { return fcntl(fd, F_GETFD) >= 0; }

@@ -27,7 +27,7 @@ std::string FolderOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-OutputTarget TargetOf(const std::string& name) { return {name, -1}; }
+OutputTarget TargetOf(const std::string& name) { return {name, -1, 0}; }
 
 bool IsOpen(int fd) { return _get_osfhandle(fd) != -1; }
 

@@ -26,6 +26,9 @@ struct OutputTarget {
   // or not, or -1. Writing through it leaves the file behind it, and whatever else shares the
   // descriptor, as they are. The text of such a link is never taken for a file's name.
   int descriptor;
+  // Why the name could not be followed, or 0. A link that cannot be read must not be replaced
+  // by a file, as writing to the name itself would.
+  int error;
 };
 OutputTarget TargetOf(const std::string& name);
 

@@ -16,7 +16,7 @@
 
 Output::Output(std::string fileName, const ClosedAtStart& closed)
     : name(std::move(fileName)),
-      reached(name == "-" ? OutputTarget{name, STDOUT_FILENO} : TargetOf(name)),
+      reached(name == "-" ? OutputTarget{name, STDOUT_FILENO, 0} : TargetOf(name)),
       closedAtStart(closed),
       standardOutput(reached.descriptor == STDOUT_FILENO) {}
 
@@ -27,6 +27,7 @@ bool Output::Open() {
     fd = STDOUT_FILENO;
     return true;
   }
+  if (reached.error != 0) return Fail(reached.error);
   if (reached.descriptor >= 0) {
     // What the program opened in place of a closed descriptor is nobody's file to write to.
     const auto standard = static_cast<std::size_t>(reached.descriptor);

@@ -97,6 +97,10 @@ int __open_2(const char* path, int flags) {
 
 int fsync(int fd) { return Injected("fsync") ? Fail() : Real(fsync, "fsync")(fd); }
 
+ssize_t readlink(const char* path, char* target, std::size_t size) {
+  return Injected("readlink") ? Fail() : Real(readlink, "readlink")(path, target, size);
+}
+
 int rename(const char* from, const char* to) {
   return Injected("rename") ? Fail() : Real(rename, "rename")(from, to);
 }

@@ -975,6 +975,14 @@ const std::vector<Case> kWritingAFile = {
         .File("Hello"),
     FailedReplacement("fsync"),
     FailedReplacement("rename"),
+    // A link that cannot be read, though it was just found, is not replaced by a file.
+    Case("a link that cannot be read leaves it as it was")
+        .In("Khoor")
+        .Status(1)
+        .Args({"-d", "-o", "@link", "@in"})
+        .Fault("readlink")
+        .Err("simple_encryption: @link: Input/output error\n")
+        .File("Khoor"),
     FailedReplacement("close"),
 };
 
