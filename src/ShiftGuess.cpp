@@ -111,7 +111,7 @@ std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
   std::int64_t best = INT64_MAX;
   for (std::size_t rotation = 0; rotation < size; ++rotation) {
     std::int64_t cost = lettersOnly ? 0 : counts[size] * alphabet.noLanguageWithGaps[size];
-    // Without a division a letter, which would cost more than all the rest of a short guess.
+    // Counted round rather than divided for each letter, which showed in a short line's guess.
     for (std::size_t letter = 0, rotated = rotation; letter < size; ++letter) {
       cost += counts[letter] * (lettersOnly ? alphabet.noLanguageLettersOnly[rotated]
                                             : alphabet.noLanguageWithGaps[rotated]);
@@ -287,7 +287,6 @@ std::vector<bool> Allowed(const ShiftGuesser& reading, const ShiftGuesser::Costs
     }
   }
   std::vector<bool> allowed;
-  allowed.reserve(scored.languages.size());
   for (const std::size_t row : scored.models) {
     const bool language = steering.languages.empty() || steering.languages[row];
     for (std::size_t shift = 0; shift < size; ++shift) allowed.push_back(language && shifts[shift]);
