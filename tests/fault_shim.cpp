@@ -97,8 +97,8 @@ int __open_2(const char* path, int flags) {
 
 int fsync(int fd) { return Injected("fsync") ? Fail() : Real(fsync, "fsync")(fd); }
 
-ssize_t readlink(const char* path, char* target, std::size_t size) {
-  return Injected("readlink") ? Fail() : Real(readlink, "readlink")(path, target, size);
+ssize_t readlink(const char* path, char* buf, std::size_t len) {
+  return Injected("readlink") ? Fail() : Real(readlink, "readlink")(path, buf, len);
 }
 
 int rename(const char* from, const char* to) {
