@@ -840,6 +840,13 @@ const std::vector<Case> kWritingAFile = {
         .Args({"-d", "-o", "@in", "@in"})
         .File("Hello", 0640)
         .Acl(false),
+    // The name itself is at fault, not the folder a new file would be made in.
+    Case("an output inside a file")
+        .In("Khoor")
+        .Status(1)
+        .Args({"-d", "-o", "@in/x", "@in"})
+        .Err("simple_encryption: @in/x: Not a directory\n")
+        .File("Khoor"),
     // Renaming over it would bypass its permissions.
     Case("a file the user may not write")
         .In("Khoor")
@@ -1218,6 +1225,12 @@ const std::vector<Case> kOtherAlphabets = {
         .Args({"-d", "--guess"}),
     // Without -a, the guess finds the alphabet too, and names it for -d -s.
     Case("a Russian sentence guessed").In(kRussianCipher).Out("7 ru\n").Args({"--guess"}),
+    // The preview's line is the first with a letter: a line ending inside a character starts
+    // none on the next.
+    Case("a preview after a line that ends inside a letter")
+        .In("\xD0\n\xA8\n" + kRussianCipher)
+        .Out("7\t99.9%\t" + kRussianPlain)
+        .Args({"--list", "--crib=чаю"}),
     Case("a Greek sentence decrypted with its guess")
         .In("Νζ φάρκ ψωμ νάπζψψζ ζύχξυ ωυ φχεί ρκ ωυας βίπυας ρζς.\n")
         .Out("Θα πάμε στη θάλασσα αύριο το πρωί με τους φίλους μας.\n")
