@@ -204,11 +204,12 @@ struct Case {
     return *this;
   }
   // Makes the row one of those that the developer build also runs under Valgrind.
-  // Gives "@in" an access control list that keeps user 1 out, or none, in a folder whose
-  // default list lets user 1 read: "@in" must keep its own list, or none.
-  Case& Acl(bool own = true) {
+  // Gives "@in" an access control list that keeps user 1 out (and users 2 to `users`), or none,
+  // in a folder whose default list lets user 1 read: "@in" must keep its own list, or none.
+  Case& Acl(bool own = true, int users = 1) {
     acl = true;
     ownAcl = own;
+    aclUsers = users;
     return *this;
   }
   // Runs the program with SIGTERM ignored, as nohup leaves it.
@@ -253,6 +254,7 @@ struct Case {
   bool representative = false;
   bool acl = false;
   bool ownAcl = false;
+  int aclUsers = 1;
   bool ignoreTerm = false;
   bool notRoot = false;
   std::vector<std::string> environment;
@@ -270,12 +272,15 @@ const std::string kSecondEncrypted = "Jxu uduco qjjqsai qj tqmd\n";
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
 // An access control list in the kernel's form: version 2, then each entry's tag, permissions and
-// id, little-endian: the owner rw, user 1 with `userOne`'s permissions, the group and the mask r,
-// others nothing.
-std::string AclGiving(char userOne) {
+// id, little-endian: the owner rw, users 1 to `users` with `permissions`, the group and the mask
+// r, others nothing.
+std::string AclGiving(char permissions, int users = 1) {
   const std::string none = "\xFF\xFF\xFF\xFF";
-  return "\2\0\0\0"s + "\1\0\6\0"s + none + "\2\0"s + userOne + "\0\1\0\0\0"s + "\4\0\4\0"s + none +
-         "\x10\0\4\0"s + none + "\x20\0\0\0"s + none;
+  std::string acl = "\2\0\0\0"s + "\1\0\6\0"s + none;
+  for (int user = 1; user <= users; ++user) {
+    acl += "\2\0"s + permissions + '\0' + static_cast<char>(user) + "\0\0\0"s;
+  }
+  return acl + "\4\0\4\0"s + none + "\x10\0\4\0"s + none + "\x20\0\0\0"s + none;
 }
 
 std::string ReadAcl(const std::string& path) {
@@ -328,7 +333,7 @@ Outcome RunProgram(const Case& c) {
   }
   if (c.mode != 0) chmod((dir + "in").c_str(), c.mode);
   if (c.acl) {
-    const std::string none = AclGiving(0);
+    const std::string none = AclGiving(0, c.aclUsers);
     const std::string read = AclGiving(4);
     // Not where the file system takes no access control lists.
     run.aclsWork =
@@ -835,6 +840,12 @@ const std::vector<Case> kWritingAFile = {
         .Args({"-d", "-o", "@in", "@in"})
         .File("Hello", 0640)
         .Acl(),
+    // Longer than the room first given to read it in.
+    Case("a file with a long access control list replaced in place")
+        .In("Khoor")
+        .Args({"-d", "-o", "@in", "@in"})
+        .File("Hello", 0640)
+        .Acl(true, 40),
     Case("a file without an access control list replaced in place")
         .In("Khoor")
         .Args({"-d", "-o", "@in", "@in"})
@@ -1373,6 +1384,11 @@ const std::vector<Case> kSteering = {
              "simple_encryption: /dev/null: no letters to guess the shift from\n"
              "simple_encryption: @in: no shift makes the text read as " +
              Languages("or", "Latin") + "\n"),
+    // A character decoded is done with: the letters after it are read as letters.
+    Case("a preview that starts with a dash")
+        .In("\u2014Wkh hqhpb dwwdfnv dw gdzq\n")
+        .Out("3\t99.9%\t\u2014The enemy attacks at dawn\n")
+        .Args({"--list", "--crib=dawn"}),
     Case("a JSON list of the shifts a crib allows")
         .In(kEnemy)
         .Out(R"({"file": "-", "status": "answered", "shift": 3, "alphabet": "latin", )"
