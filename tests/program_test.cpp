@@ -265,7 +265,8 @@ const std::string kRussianPlain = "Съешь же ещё этих мягких 
 const std::string kRussianCipher = "Шбляг нл лам дщпь уёйспь ычжфэъошспь зътхс, кж ивцлр юже.\n";
 
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
-// "@abs" too, by its absolute path. "@new" is left for the program to make.
+// "@abs" too, by an absolute path longer than the room first given to read a link in. "@new" is
+// left for the program to make.
 const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
 const std::string kSecondEncrypted = "Jxu uduco qjjqsai qj tqmd\n";
 
@@ -343,7 +344,7 @@ Outcome RunProgram(const Case& c) {
   }
   std::ofstream(dir + "second", std::ios::binary) << kSecond;
   if (symlink("in", (dir + "link").c_str()) != 0 ||
-      symlink((dir + "in").c_str(), (dir + "abs").c_str()) != 0) {
+      symlink((dir + Repeat("./", 150) + "in").c_str(), (dir + "abs").c_str()) != 0) {
     ADD_FAILURE() << "cannot make the links in " << dir;
   }
   if (inPath.empty()) inPath = dir + "in";
@@ -1236,6 +1237,12 @@ const std::vector<Case> kOtherAlphabets = {
         .Args({"-d", "--guess"}),
     // Without -a, the guess finds the alphabet too, and names it for -d -s.
     Case("a Russian sentence guessed").In(kRussianCipher).Out("7 ru\n").Args({"--guess"}),
+    // With -a, the text is read in that alphabet alone.
+    Case("a guess in the alphabet -a names, and no other")
+        .In(kEnemy)
+        .Status(1)
+        .Args({"--guess", "-a", "ru"})
+        .Err("simple_encryption: no letters to guess the shift from\n"),
     // The preview's line is the first with a letter: a line ending inside a character starts
     // none on the next.
     Case("a preview after a line that ends inside a letter")
