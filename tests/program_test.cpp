@@ -1391,11 +1391,20 @@ const std::vector<Case> kSteering = {
              "simple_encryption: /dev/null: no letters to guess the shift from\n"
              "simple_encryption: @in: no shift makes the text read as " +
              Languages("or", "Latin") + "\n"),
-    // A character decoded is done with: the letters after it are read as letters.
-    Case("a preview that starts with a dash")
-        .In("\u2014Wkh hqhpb dwwdfnv dw gdzq\n")
-        .Out("3\t99.9%\t\u2014The enemy attacks at dawn\n")
+    // A character decoded is done with, so the letters after it are read as letters; and from
+    // U+00A0 on, a character that prints is shown as it is.
+    Case("a preview with a dash and a no-break space")
+        .In("\u2014Wkh\u00A0hqhpb dwwdfnv dw gdzq\n")
+        .Out("3\t99.9%\t\u2014The\u00A0enemy attacks at dawn\n")
         .Args({"--list", "--crib=dawn"}),
+    // A text refused is said to be, with its list all the same.
+    Case("a JSON list of a refused text")
+        .In(kNoCaesar)
+        .Out(R"({"file": "-", "status": "refused", )" + kNoRow.substr(0, kNoRow.size() - 1) +
+             R"(, "shifts": [{"shift": 0, "probability": 0.0000, "text": "Xqzv bkjw tpmf yrhg )"
+             R"(lcnd oesu aixq zv"}]})"
+             "\n")
+        .Args({"--list", "--json", "--crib=bkjw"}),
     Case("a JSON list of the shifts a crib allows")
         .In(kEnemy)
         .Out(R"({"file": "-", "status": "answered", "shift": 3, "alphabet": "latin", )"
@@ -1518,6 +1527,11 @@ const std::vector<Case> kFinding = {
     Case("a run at the start, and plain text after it")
         .In("vul'z ihjr bw, to assume an attitude of obstinate resistance (from uif\n")
         .Out("one's back up, to assume an attitude of obstinate resistance (from uif\n")
+        .Args({"-d", "--find"}),
+    // Plain words after a run are read as written in every language, the first too.
+    Case("plain words right after a run")
+        .In("Gb bcra vg, erzbir gur yvq. That's it.\n")
+        .Out("To open it, remove the lid. That's it.\n")
         .Args({"-d", "--find"}),
     // Line numbers go on across the pieces the text is read in.
     Case("a run past the first piece")
