@@ -932,6 +932,11 @@ const std::vector<Case> kWritingAFile = {
         .StdinFrom(kClosed)
         .Args({"-e", "-o", "/dev/stdin", "@in"})
         .Err("simple_encryption: /dev/stdin: Bad file descriptor\n"),
+    // Only the descriptors that were closed are: standard error, open, is written.
+    Case("-o standard error, with standard input closed")
+        .StdinFrom(kClosed)
+        .Args({"-e", "-o", "/dev/stderr", "@second"})
+        .Err(kSecondEncrypted),
     Case("-o a descriptor that is not open")
         .Status(1)
         .Args({"-e", "-o", "/dev/fd/99"})
