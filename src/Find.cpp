@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <numeric>
 #include <string>
@@ -285,9 +284,7 @@ std::vector<FoundRun> RunFinder::Find(const std::string& text) {
       double gain = -chosen.enter - kLeaveRun - static_cast<double>(last - t) * kStayInRun;
       for (std::size_t w = t; w <= last; ++w) {
         const std::vector<double>& costs = Costs(text, words[w]);
-        gain +=
-            *std::min_element(costs.begin(), costs.begin() + static_cast<std::ptrdiff_t>(written)) -
-            costs[k];
+        gain += costs[Least(costs, 0, written)] - costs[k];
       }
       const double probability = 1 / (1 + std::exp(-gain));
       if (probability >= kSureProbability) {

@@ -60,12 +60,12 @@ class RunFinder {
   // The places in `reading` of the letters of `word` that it has.
   [[nodiscard]] std::vector<std::uint8_t> Symbols(const std::string& word,
                                                   std::size_t reading) const;
-  // The cost of `word` in each state, "as written" first; cached by its bytes.
+  // The cost of `word` in each state, the states as written first; cached by its bytes.
   const std::vector<double>& Costs(const std::string& text, const Word& word);
   // The likeliest state of each word, by Viterbi's algorithm, as an index of `states`.
   std::vector<std::size_t> Path(const std::string& text, const std::vector<Word>& words);
   // Moves `best`, the least cost of a path to each state, on by a word of `costs`, noting in
-  // `came` where each state's path came from and in `bestRun` the best run state before.
+  // `came` where each state's path came from and in `before` the best states before it.
   struct Before {
     std::size_t written;  // the best state as written
     std::size_t run;      // and in a run
