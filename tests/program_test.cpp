@@ -25,8 +25,21 @@
 
 #include "LanguageModels.h"
 #include "expected_output.h"
+#include "transcript.h"
 
 namespace {
+
+using transcript::AllBytes;
+using transcript::Case;
+using transcript::kAllBytes;
+using transcript::kEnemy;
+using transcript::kNoCaesar;
+using transcript::kRussianCipher;
+using transcript::kRussianPlain;
+using transcript::Repeat;
+using transcript::RowName;
+using transcript::Transcript;
+using transcript::UsageError;
 
 using namespace std::string_literals;  // "..."s keeps embedded NUL bytes
 
@@ -38,12 +51,6 @@ const std::string kGoodbye = "Goodbye!\n";
 std::string Block(const std::string& line, const std::string& encrypted) {
   return "Original:  " + line + "\nEncrypted: " + encrypted + "\nDecrypted: " + line + "\n\n" +
          kPrompt;
-}
-
-std::string Repeat(const std::string& piece, int times) {
-  std::string whole;
-  for (int i = 0; i < times; ++i) whole += piece;
-  return whole;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -109,160 +116,6 @@ struct Outcome {
   std::string aclAfter;   // and the one it has after it
   std::string leftovers;  // names of files the program left in the folder
 };
-
-// One row: the program's arguments and standard input, and what it must write and return,
-// each field set by the method of its name.
-struct Case {
-  explicit Case(std::string caseName) : name(std::move(caseName)) {}
-  // Standard input, as a file "@in" unless StdinFrom says otherwise.
-  Case& In(std::string text) {
-    input = std::move(text);
-    return *this;
-  }
-  // Standard output: after the demonstration, the heading and the first prompt, or with
-  // arguments the whole output.
-  Case& Out(std::string text) {
-    expectedOut = std::move(text);
-    return *this;
-  }
-  Case& Status(int status) {
-    expectedStatus = status;
-    return *this;
-  }
-  // Standard input from this path, or a pipe (kInputPipe, kInputNeverEnds), or closed.
-  Case& StdinFrom(std::string path) {
-    inPath = std::move(path);
-    return *this;
-  }
-  // Standard output to this path, not captured, or appended to "@in", or closed.
-  Case& StdoutTo(std::string path) {
-    outPath = std::move(path);
-    return *this;
-  }
-  // Files the program writes capped at this many bytes, as a full disk would: only the part of
-  // the expected output before it is written.
-  Case& OutputLimit(std::size_t bytes) {
-    outputLimit = bytes;
-    return *this;
-  }
-  // The output, a long text such as --help's or --list's, must fit an 80-column terminal.
-  Case& FitsTerminal() {
-    fitsTerminal = true;
-    return *this;
-  }
-  // With arguments, expectedOut is the whole output. "@in" stands for the file holding `input`.
-  Case& Args(std::vector<std::string> words) {
-    args = std::move(words);
-    return *this;
-  }
-  Case& Err(std::string text) {
-    expectedErr = std::move(text);
-    return *this;
-  }
-  // Runs the program under prlimit with this address-space limit: not under a launcher or a
-  // sanitizer, which need far more address space than the program does.
-  Case& AddressSpace(std::size_t bytes) {
-    addressSpace = bytes;
-    return *this;
-  }
-  // Adds to the input a line of this many letters, made only when the row runs: every test
-  // process builds the whole table.
-  Case& LineOf(std::size_t letters) {
-    lineLength = letters;
-    return *this;
-  }
-  // What "@in" must hold after the run, and the mode it has before and must keep.
-  Case& File(std::string text, mode_t bits = 0) {
-    expectedFile = std::move(text);
-    mode = bits;
-    return *this;
-  }
-  // Runs the program with a system call made to fail by the fault shim.
-  Case& Fault(std::string call) {
-    fault = std::move(call);
-    return *this;
-  }
-  // Compares only the start of the output with expectedOut.
-  Case& Start() {
-    startOnly = true;
-    return *this;
-  }
-  // Looks for expectedOut anywhere in the output.
-  Case& Within() {
-    withinOnly = true;
-    return *this;
-  }
-  // Runs the program under this umask; "@new" must then have these permission bits.
-  Case& NewFileMode(mode_t mask, mode_t bits) {
-    umask = mask;
-    newMode = bits;
-    return *this;
-  }
-  // Runs the program with standard error closed.
-  Case& ErrClosed() {
-    errClosed = true;
-    return *this;
-  }
-  // Makes the row one of those that the developer build also runs under Valgrind.
-  // Gives "@in" an access control list that keeps user 1 out (and users 2 to `users`), or none,
-  // in a folder whose default list lets user 1 read: "@in" must keep its own list, or none.
-  Case& Acl(bool own = true, int users = 1) {
-    acl = true;
-    ownAcl = own;
-    aclUsers = users;
-    return *this;
-  }
-  // Runs the program with SIGTERM ignored, as nohup leaves it.
-  Case& IgnoringSigterm() {
-    ignoreTerm = true;
-    return *this;
-  }
-  // Runs the program with this variable in its environment, as NAME=VALUE.
-  Case& Env(std::string variable) {
-    environment.push_back(std::move(variable));
-    return *this;
-  }
-  // Skips the row for root, whom no permission stops.
-  Case& NotRoot() {
-    notRoot = true;
-    return *this;
-  }
-  Case& Representative() {
-    representative = true;
-    return *this;
-  }
-  std::string name;
-  std::string input;
-  std::string expectedOut;
-  int expectedStatus = 0;
-  std::string inPath;
-  std::string outPath;
-  std::size_t outputLimit = 0;
-  bool fitsTerminal = false;
-  std::vector<std::string> args;
-  std::string expectedErr;
-  std::size_t addressSpace = 0;
-  std::size_t lineLength = 0;
-  std::optional<std::string> expectedFile;
-  mode_t mode = 0;
-  std::string fault;
-  bool startOnly = false;
-  bool withinOnly = false;
-  mode_t umask = 022;
-  mode_t newMode = 0;
-  bool errClosed = false;
-  bool representative = false;
-  bool acl = false;
-  bool ownAcl = false;
-  int aclUsers = 1;
-  bool ignoreTerm = false;
-  bool notRoot = false;
-  std::vector<std::string> environment;
-};
-
-// A Russian sentence, and shifted by 7 in Russian's 33 letters.
-const std::string kRussianPlain = "Съешь же ещё этих мягких французских булок, да выпей чаю.\n";
-const std::string kRussianCipher = "Шбляг нл лам дщпь уёйспь ычжфэъошспь зътхс, кж ивцлр юже.\n";
 
 // "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
 // "@abs" too, by an absolute path longer than the room first given to read a link in. "@new" is
@@ -477,9 +330,6 @@ Outcome RunProgram(const Case& c) {
   return run;
 }
 
-// Names the row when GoogleTest reports it as failed.
-void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
-
 const std::string kLongLine = Repeat("Zebra-123 xyz\xFF\0"s, 20000);  // 300 kB, one line
 
 // The output limit that falls `early` bytes before the end of the whole transcript.
@@ -488,19 +338,9 @@ std::size_t LimitBeforeEnd(const std::string& expectedOut, std::size_t early) {
 }
 const std::string kZebraBlock = Block(Repeat("Zebra", 40), Repeat("Cheud", 40));
 
-// Every byte value, ending without a line feed, and the same with its letters moved by 3.
-std::string AllBytes(const std::string& upper, const std::string& lower) {
-  std::string bytes;
-  for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<char>(b));
-  return bytes.replace('A', 26, upper).replace('a', 26, lower);
-}
-const std::string kAllBytes = AllBytes("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz");
 const std::string kAllBytesEncrypted =
     AllBytes("DEFGHIJKLMNOPQRSTUVWXYZABC", "defghijklmnopqrstuvwxyzabc");
 
-const std::string kEnemy = "Wkh hqhpb dwwdfnv dw gdzq\n";
-// Just enough letters to be refused.
-const std::string kNoCaesar = "Xqzv bkjw tpmf yrhg lcnd oesu aixq zv\n";
 const std::string kLongKhoor = Repeat("Khoor, zruog! ", 15);
 // More than one 128 KiB block, for a file, and less than a pipe holds, for a pipe.
 const std::string kManyBlocks = Repeat("Zebra-123 xyz\n", 12000);
@@ -535,17 +375,6 @@ std::string Presets() {
   return list;
 }
 
-// The codes of the guess's languages, each once, as the tables list them: "en, de, ru".
-std::string LanguageCodes() {
-  std::string list;
-  for (const LanguageModel& language : kLanguageModels) {
-    if ((", " + list + ",").find(", " + std::string(language.code) + ",") == std::string::npos) {
-      list += (list.empty() ? "" : ", ") + std::string(language.code);
-    }
-  }
-  return list;
-}
-
 // `text` in lines of at most 78 columns, as many words to a line as fit.
 std::string Wrapped(const std::string& text) {
   std::istringstream words(text);
@@ -563,14 +392,6 @@ std::string Wrapped(const std::string& text) {
 
 const std::string kRefused =
     "simple_encryption: no shift makes the text read as " + Languages("or", "Latin") + "\n";
-
-const std::string kTryHelp = "Try 'simple_encryption --help' for more information.\n";
-Case UsageError(const char* name, std::vector<std::string> args, const std::string& problem) {
-  return Case(name)
-      .Status(2)
-      .Args(std::move(args))
-      .Err("simple_encryption: " + problem + "\n" + kTryHelp);
-}
 
 // One test per row, so that ctest can run the rows side by side, and one instantiation per
 // group, so that ctest's names say what a row checks.
@@ -1296,8 +1117,6 @@ const std::vector<Case> kOtherAlphabets = {
                "option --alphabet needs --encrypt, --decrypt, --guess or --list"),
 };
 
-class Transcript : public ::testing::TestWithParam<Case> {};
-
 TEST_P(Transcript, MatchesByteForByte) {
   const Case& c = GetParam();
 #ifdef __SANITIZE_ADDRESS__
@@ -1358,214 +1177,6 @@ TEST_P(Transcript, MatchesByteForByte) {
   }
 }
 
-// The row's name in the letters and underscores that GoogleTest takes, and that a filter can pick
-// the representative rows by.
-std::string RowName(const ::testing::TestParamInfo<Case>& row) {
-  std::string name;
-  for (const char c : row.param.name) {
-    const bool alphanumeric =
-        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (alphanumeric) {
-      name += c;
-    } else if (!name.empty() && name.back() != '_') {
-      name += '_';
-    }
-  }
-  if (!name.empty() && name.back() == '_') name.pop_back();
-  return name + (row.param.representative ? "_representative" : "");
-}
-
-// Steering the guess: what a user knows (a word, a language), a preview's width, and rows of
-// JSON that a script can read
-const std::string kNoRow =
-    R"("shift": null, "alphabet": null, "language": null, "probability": null})";
-const std::vector<Case> kSteering = {
-    // One row a file, in order, whatever became of it, the name as given: a script can rely on
-    // the rows to line up with the files.
-    Case("a JSON row for each file, whatever became of it")
-        .In(kNoCaesar)
-        .Status(1)
-        .Args({"--guess", "--json", "@second", "a b'c\nd", "/dev/null", "@in"})
-        .Out(R"({"file": "@second", "status": "answered", "shift": 13, "alphabet": "latin", )"
-             R"("language": "en", "probability": 0.9999})"
-             "\n"
-             R"({"file": "a b'c\u000ad", "status": "unreadable", )" +
-             kNoRow + "\n" + R"({"file": "/dev/null", "status": "no letters", )" + kNoRow + "\n" +
-             R"({"file": "@in", "status": "refused", )" + kNoRow + "\n")
-        .Err("simple_encryption: 'a b'\\''c'$'\\n''d': No such file or directory\n"
-             "simple_encryption: /dev/null: no letters to guess the shift from\n"
-             "simple_encryption: @in: no shift makes the text read as " +
-             Languages("or", "Latin") + "\n"),
-    // A character decoded is done with, so the letters after it are read as letters; and from
-    // U+00A0 on, a character that prints is shown as it is.
-    Case("a preview with a dash and a no-break space")
-        .In("\u2014Wkh\u00A0hqhpb dwwdfnv dw gdzq\n")
-        .Out("3\t99.9%\t\u2014The\u00A0enemy attacks at dawn\n")
-        .Args({"--list", "--crib=dawn"}),
-    // A text refused is said to be, with its list all the same.
-    Case("a JSON list of a refused text")
-        .In(kNoCaesar)
-        .Out(R"({"file": "-", "status": "refused", )" + kNoRow.substr(0, kNoRow.size() - 1) +
-             R"(, "shifts": [{"shift": 0, "probability": 0.0000, "text": "Xqzv bkjw tpmf yrhg )"
-             R"(lcnd oesu aixq zv"}]})"
-             "\n")
-        .Args({"--list", "--json", "--crib=bkjw"}),
-    Case("a JSON list of the shifts a crib allows")
-        .In(kEnemy)
-        .Out(R"({"file": "-", "status": "answered", "shift": 3, "alphabet": "latin", )"
-             R"("language": "en", "probability": 0.9999, "shifts": [{"shift": 3, )"
-             R"("probability": 0.9999, "text": "The enemy attacks at dawn"}]})"
-             "\n")
-        .Args({"--list", "--json", "--crib=dawn"}),
-    // Too short to tell, until the solver says what it holds.
-    Case("a word the text holds")
-        .In("Erivrj\n")
-        .Out("Review\n")
-        .Args({"-d", "--guess", "--crib=review"})
-        .Err("simple_encryption: uncertain guess: shift 13 at 97.3%\n"),
-    Case("part of a word the text holds").In("xjhwjy\n").Out("5\n").Args({"--guess", "--crib=sec"}),
-    Case("a language the text is in")
-        .In("Dsiho\n")
-        .Out("3\n")
-        .Args({"--guess", "--lang=de"})
-        .Err("simple_encryption: uncertain guess: shift 3 at 74.2%, then shift 14 at 16.2%\n"),
-    Case("a word no shift makes")
-        .In(kEnemy)
-        .Status(1)
-        .Args({"--guess", "--crib=castle"})
-        .Err("simple_encryption: no shift makes the text hold 'castle'\n"),
-    Case("a list of the shifts that hold a word")
-        .In(kEnemy)
-        .Out("3\t99.9%\tThe enemy attacks at dawn\n")
-        .Args({"--list", "--crib=at"}),
-    Case("a preview of 20 columns")
-        .In(kEnemy)
-        .Out("3\t99.9%\tThe enemy attacks at\n25\t0.0%\tXli iriqc exxegow ex\n")
-        .Args({"--list", "--width=20"})
-        .Start(),
-    Case("a preview of the whole line")
-        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 4) + "\n")
-        .Out("3\t99.9%\t" + Repeat("The enemy attacks at dawn. ", 4) + "\n")
-        .Args({"--list", "--width=0"})
-        .Start(),
-    Case("the first language of the tables").In(kEnemy).Out("3\n").Args({"--guess", "--lang=en"}),
-    Case("a language in the alphabet named")
-        .In(kRussianCipher)
-        .Out("7\n")
-        .Args({"--guess", "--lang=ru", "-a", "ru"}),
-    UsageError("an unknown language", {"--guess", "--lang=en,xx"},
-               "unknown language 'xx'\nThe languages are " + LanguageCodes() + "."),
-    UsageError("a language not of the alphabet", {"--guess", "--lang=ru", "-a", "latin"},
-               "option --lang names no language in the alphabet 'latin'"),
-    UsageError("JSON for a decryption", {"-d", "--guess", "--json"},
-               "option --json needs --guess without --decrypt, or --list"),
-    UsageError("a crib without a guess", {"-e", "--crib=x"},
-               "options --lang and --crib need --guess or --list"),
-    UsageError("a language without a guess", {"-d", "--lang=de"},
-               "options --lang and --crib need --guess or --list"),
-    UsageError("a width without a list", {"--guess", "--width=3"}, "option --width needs --list"),
-    UsageError("a width that is no number", {"--list", "--width=3x"}, "invalid width: '3x'"),
-};
-
-// Each line a text of its own, as puzzle files and lists of hints are written.
-const std::string kLines = "Uryyb jbeyq\n12345\n" + kEnemy + kNoCaesar + "Pbzr onpx";
-const std::vector<Case> kEachLine = {
-    // Refused and letterless lines stay as they are, and are no failure: they are answers too.
-    Case("each line decrypted with its own shift")
-        .In(kLines)
-        .Out("Hello world\n12345\nThe enemy attacks at dawn\n" + kNoCaesar + "Come back")
-        .Args({"-d", "--guess", "--lines"}),
-    Case("a shift for each line").In(kLines).Out("13\n-\n3\n-\n13\n").Args({"--guess", "--lines"}),
-    // Past the guess's bounds and the first block, a line is read to its end without being
-    // held, and the next one is guessed afresh.
-    Case("a line longer than a guess takes")
-        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 6000) + "\nUryyb jbeyq\n")
-        .Out(Repeat("The enemy attacks at dawn. ", 6000) + "\nHello world\n")
-        .Args({"-d", "--guess", "--lines"}),
-    Case("a shift for a line longer than a guess takes")
-        .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 6000) + "\nUryyb jbeyq\n")
-        .Out("3\n13\n")
-        .Args({"--guess", "--lines"}),
-    Case("a JSON row for each line")
-        .In("Uryyb jbeyq\n\n")
-        .Out(R"({"file": "-", "line": 1, "status": "answered", "shift": 13, "alphabet": "latin", )"
-             R"("language": "en", "probability": 0.9985})"
-             "\n"
-             R"({"file": "-", "line": 2, "status": "no letters", )" +
-             kNoRow + "\n")
-        .Args({"--guess", "--lines", "--json"}),
-    Case("a list for each line with letters")
-        .In("12345\n" + kEnemy)
-        .Out("==> line 2 <==\n3\t99.9%\tThe enemy attacks at dawn\n")
-        .Args({"--list", "--lines", "--crib=dawn"}),
-    Case("lists parted by a blank line")
-        .In("Uryyb jbeyq\nUryyb jbeyq\n")
-        .Out("==> line 1 <==\n13\t99.8%\tHello world\n\n==> line 2 <==\n13\t99.8%\tHello world\n")
-        .Args({"--list", "--lines", "--crib=hello"}),
-    // Answers are held back to be written together, and a failure to write them is no less one.
-    Case("guessed lines to a full disk")
-        .In(kLines)
-        .Status(1)
-        .StdoutTo("/dev/full")
-        .Args({"-d", "--guess", "--lines"})
-        .Err("simple_encryption: write error: No space left on device\n"),
-    UsageError("lines without a guess", {"-e", "--lines"},
-               "option --lines needs --guess or --list"),
-};
-
-// Enciphered runs among plain text, as hints are written in a document.
-const std::string kHints =
-    "Hints, in ROT13:\n1. Gur cnffjbeq vf uvqqra va gur pbasvthengvba svyr.\n"
-    "See https://example.com/ctf?id=3f9a2c7e and docs/README.md.\n";
-const std::vector<Case> kFinding = {
-    Case("each run decrypted where it stands, and nothing else")
-        .In(kHints)
-        .Out("Hints, in ROT13:\n1. The password is hidden in the configuration file.\n"
-             "See https://example.com/ctf?id=3f9a2c7e and docs/README.md.\n")
-        .Args({"-d", "--find"}),
-    Case("where each run stands, and what it says")
-        .In(kHints)
-        .Out("2:4\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
-        .Args({"--find"}),
-    // A run entered from text as written is traced back to that text, not to the likeliest run
-    // before it; traced the wrong way, the run at this line's start is lost.
-    Case("a run at the start, and plain text after it")
-        .In("vul'z ihjr bw, to assume an attitude of obstinate resistance (from uif\n")
-        .Out("one's back up, to assume an attitude of obstinate resistance (from uif\n")
-        .Args({"-d", "--find"}),
-    // Plain words after a run are read as written in every language, the first too.
-    Case("plain words right after a run")
-        .In("Gb bcra vg, erzbir gur yvq. That's it.\n")
-        .Out("To open it, remove the lid. That's it.\n")
-        .Args({"-d", "--find"}),
-    // Line numbers go on across the pieces the text is read in.
-    Case("a run past the first piece")
-        .In(Repeat(Repeat("plain text that stays as it is. ", 20) + "\n", 30) +
-            "Gur cnffjbeq vf uvqqra va gur pbasvthengvba svyr.\n")
-        .Out("31:1\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
-        .Args({"--find"}),
-    // A line longer than a piece is cut at a word gap, so that no word is split between two
-    // runs: here the last byte the piece could hold is the z of gdzq.
-    Case("a line longer than a piece")
-        .In(std::string(25, ' ') + Repeat("Wkh hqhpb dwwdfnv dw gdzq. ", 700) + "\n")
-        .Out("1:26\t3\tlatin\ten\t99.9%\t" + Repeat("The enemy attacks at dawn. ", 605) +
-             "The enemy attacks at\n1:16382\t3\tlatin\ten\t99.9%\tdawn. " +
-             Repeat("The enemy attacks at dawn. ", 93) + "The enemy attacks at dawn\n")
-        .Args({"--find"}),
-    Case("a run in another script")
-        .In("Notes for the trip.\n" + kRussianCipher)
-        .Out("Notes for the trip.\nСъешь же ещё этих мягких французских булок, да выпей чаю.\n")
-        .Args({"-d", "--find"}),
-    Case("every byte of a text without runs as it was")
-        .In(Repeat(kAllBytes, 4))
-        .Out(Repeat(kAllBytes, 4))
-        .Args({"-d", "--find"}),
-    UsageError("finding with a guess", {"--find", "--guess"},
-               "option --find cannot be used with --guess"),
-    UsageError("a crib for finding", {"--find", "--crib=the"},
-               "option --crib needs --guess or --list"),
-};
-
 INSTANTIATE_TEST_SUITE_P(Session, Transcript, ::testing::ValuesIn(kSession), RowName);
 INSTANTIATE_TEST_SUITE_P(Options, Transcript, ::testing::ValuesIn(kOptions), RowName);
 INSTANTIATE_TEST_SUITE_P(FilterFailures, Transcript, ::testing::ValuesIn(kFilterFailures), RowName);
@@ -1573,8 +1184,5 @@ INSTANTIATE_TEST_SUITE_P(WritingAFile, Transcript, ::testing::ValuesIn(kWritingA
 INSTANTIATE_TEST_SUITE_P(InjectedFaults, Transcript, ::testing::ValuesIn(kInjectedFaults), RowName);
 INSTANTIATE_TEST_SUITE_P(Guessing, Transcript, ::testing::ValuesIn(kGuessing), RowName);
 INSTANTIATE_TEST_SUITE_P(OtherAlphabets, Transcript, ::testing::ValuesIn(kOtherAlphabets), RowName);
-INSTANTIATE_TEST_SUITE_P(Steering, Transcript, ::testing::ValuesIn(kSteering), RowName);
-INSTANTIATE_TEST_SUITE_P(EachLine, Transcript, ::testing::ValuesIn(kEachLine), RowName);
-INSTANTIATE_TEST_SUITE_P(Finding, Transcript, ::testing::ValuesIn(kFinding), RowName);
 
 }  // namespace
