@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <numeric>
 #include <string>
@@ -60,27 +61,121 @@ bool LettersOnly(const std::vector<std::uint8_t>& symbols, int gap) {
          std::all_of(runs.begin(), runs.end() - 1, [group](std::size_t r) { return r == group; });
 }
 
-// The cost of the text in `model`, word gaps where the text has them.
-std::int64_t CostWithGaps(const LanguageModel& model, const std::vector<std::uint8_t>& text) {
-  const int gap = model.letters;
-  std::int64_t cost = 0;
-  int a = gap;
-  int b = gap;
-  for (const std::uint8_t c : text) {
-    cost += model.Cost(a, b, c);
-    a = b;
-    b = c;
+// Adds to `costs`, at language * size + shift, what the letters from `first` to `last` cost in
+// each of `languages` decrypted by each shift, after a gap and their first letter: every trigram
+// of a word but the one that joins it to the word before. And then the gap after it, where
+// `closed`.
+void AddWord(const std::uint8_t* first, const std::uint8_t* last, bool closed,
+             const std::vector<ScoredLanguage>& languages, int size, std::int64_t* costs) {
+  for (const ScoredLanguage& language : languages) {
+    for (int shift = 0; shift < size; ++shift) {
+      int a = size;
+      int b = Decrypted(*first, shift, size);
+      std::int64_t cost = 0;
+      const std::uint8_t* symbol = first + 1;
+      if (symbol != last) {
+        const int c = Decrypted(*symbol++, shift, size);
+        cost += language.AfterGap(b, c);
+        a = b;
+        b = c;
+      }
+      for (; symbol != last; ++symbol) {
+        const int c = Decrypted(*symbol, shift, size);
+        cost += language.model->Cost(a, b, c);
+        a = b;
+        b = c;
+      }
+      *costs++ += cost + (closed ? language.BeforeGap(a, b) : 0);
+    }
   }
-  return cost;
 }
+
+}  // namespace
+
+ScoredLanguage::ScoredLanguage(std::size_t inRow) : row(inRow), model(&kLanguageModels[inRow]) {
+  const int gap = model->letters;
+  for (int x = 0; x <= gap; ++x) {
+    for (int y = 0; y <= gap; ++y) {
+      afterGap.push_back(model->Cost(gap, x, y));
+      acrossGap.push_back(model->Cost(x, gap, y));
+      beforeGap.push_back(model->Cost(x, y, gap));
+    }
+  }
+  // Shift s of a word after one that ends `difference` letters after its first, or after a gap,
+  // costs its joining trigram what the trigram of the two moved back by s costs.
+  for (int difference = 0; difference <= gap; ++difference) {
+    for (int turn = 0; turn < gap; ++turn) {
+      const int c = turn == 0 ? 0 : gap - turn;  // the first letter, moved back by s - first
+      const int a = difference == gap ? gap : (c + difference) % gap;
+      joins.push_back(AcrossGap(a, c));
+    }
+  }
+}
+
+const std::vector<std::int64_t>& ShiftGuesser::WordCosts(const std::string& word, bool closed,
+                                                         std::vector<std::int64_t>& scratch) const {
+  const int size = kAlphabetModels[alphabet].size;
+  const std::size_t count = languages.size() * static_cast<std::size_t>(size);
+  const auto* const moved = reinterpret_cast<const std::uint8_t*>(word.data());
+  // Text repeats its words, and a word's cost under every shift is most of a guess's work: it is
+  // kept for the next time it comes, in a line of another shift too. Forgotten all at once when
+  // full, which keeps the memory bounded.
+  if (!closed || word.size() > kLongestCachedWord) {
+    scratch.assign(count, 0);
+    AddWord(moved, moved + word.size(), closed, languages, size, scratch.data());
+    return scratch;
+  }
+  auto found = wordCosts.find(word);
+  if (found == wordCosts.end()) {
+    if (wordCosts.size() >= kMostCachedWords) wordCosts.clear();
+    found = wordCosts.emplace(word, std::vector<std::int64_t>(count)).first;
+    AddWord(moved, moved + word.size(), true, languages, size, found->second.data());
+  }
+  return found->second;
+}
+
+void ShiftGuesser::CostWithGaps(std::vector<std::int64_t>& costs) const {
+  const int size = kAlphabetModels[alphabet].size;
+  const auto gap = static_cast<std::uint8_t>(size);
+  const auto shifts = static_cast<std::size_t>(size);
+  std::vector<std::int64_t> scratch;
+  int before = size;  // the last letter of the word before, or a gap where there is none
+  for (auto start = symbols.begin(); start != symbols.end();) {
+    const auto end = std::find(start, symbols.end(), gap);
+    const bool closed = end != symbols.end();
+    // A word is scored moved back by its first letter, which makes it the same word under every
+    // shift: shift s of the word is shift s - first of the word moved, and so is the trigram that
+    // joins it to the word before.
+    const int first = *start;
+    std::string word(static_cast<std::size_t>(end - start), '\0');
+    std::transform(start, end, word.begin(), [first, size](std::uint8_t symbol) {
+      return static_cast<char>(Decrypted(symbol, first, size));
+    });
+    const std::vector<std::int64_t>& scored = WordCosts(word, closed, scratch);
+    const int difference = before == size ? size : Decrypted(before, first, size);
+    for (std::size_t m = 0; m < languages.size(); ++m) {
+      const std::int64_t* const own = scored.data() + m * shifts;
+      const std::int32_t* const join = languages[m].Joins(difference);
+      std::int64_t* const total = costs.data() + m * shifts;
+      for (int s = first; s < size; ++s) total[s] += own[s - first] + join[s - first];
+      for (int s = 0; s < first; ++s) total[s] += own[s - first + size] + join[s - first + size];
+    }
+    before = *(end - 1);
+    start = closed ? end + 1 : end;
+  }
+}
+
+namespace {
 
 // The same for letters alone, with a word gap allowed before any letter: the cost of the best
 // way to place the gaps. After each letter, `gapBefore` is the best cost so far with a gap
 // before that letter, and `letterBefore` with the letter before it. The text starts as after a
 // gap, so before the first letter both come to the same: a gap then costs nothing more, and
 // the letter before is a gap too.
-std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::uint8_t>& text) {
+std::int64_t CostLettersOnly(const ScoredLanguage& language,
+                             const std::vector<std::uint8_t>& text) {
   constexpr std::int64_t kNever = INT64_MAX / 4;
+  const LanguageModel& model = *language.model;
   const int gap = model.letters;
   std::int64_t gapBefore = 0;
   std::int64_t letterBefore = kNever;
@@ -89,10 +184,10 @@ std::int64_t CostLettersOnly(const LanguageModel& model, const std::vector<std::
   for (const std::uint8_t symbol : text) {
     const int c = symbol;
     const std::int64_t joined =
-        std::min(gapBefore + model.Cost(gap, b, c), letterBefore + model.Cost(a, b, c));
+        std::min(gapBefore + language.AfterGap(b, c), letterBefore + model.Cost(a, b, c));
     const std::int64_t parted =
-        std::min(gapBefore + model.Cost(gap, b, gap), letterBefore + model.Cost(a, b, gap)) +
-        model.Cost(b, gap, c);
+        std::min(gapBefore + language.BeforeGap(gap, b), letterBefore + language.BeforeGap(a, b)) +
+        language.AcrossGap(b, c);
     letterBefore = joined;
     gapBefore = parted;
     a = b;
@@ -108,14 +203,20 @@ std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
   const auto size = static_cast<std::size_t>(alphabet.size);
   std::vector<std::int64_t> counts(size + 1);
   for (const std::uint8_t symbol : symbols) ++counts[symbol];
+  // Only the letters the text holds, which in a short line are few.
+  std::vector<std::pair<std::size_t, std::int64_t>> held;
+  for (std::size_t letter = 0; letter < size; ++letter) {
+    if (counts[letter] > 0) held.emplace_back(letter, counts[letter]);
+  }
+  const std::int32_t* const costs =
+      lettersOnly ? alphabet.noLanguageLettersOnly : alphabet.noLanguageWithGaps;
   std::int64_t best = INT64_MAX;
   for (std::size_t rotation = 0; rotation < size; ++rotation) {
     std::int64_t cost = lettersOnly ? 0 : counts[size] * alphabet.noLanguageWithGaps[size];
-    // Counted round rather than divided for each letter, which showed in a short line's guess.
-    for (std::size_t letter = 0, rotated = rotation; letter < size; ++letter) {
-      cost += counts[letter] * (lettersOnly ? alphabet.noLanguageLettersOnly[rotated]
-                                            : alphabet.noLanguageWithGaps[rotated]);
-      rotated = rotated + 1 == size ? 0 : rotated + 1;
+    for (const auto& [letter, count] : held) {
+      // Without a division for each letter, which showed in a short line's guess.
+      const std::size_t rotated = letter + rotation;
+      cost += count * costs[rotated < size ? rotated : rotated - size];
     }
     best = std::min(best, cost);
   }
@@ -199,23 +300,27 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
   } else {
     text = symbols;
   }
-  for (std::size_t language = 0; language < kLanguageModels.size(); ++language) {
-    if (kLanguageModels[language].alphabet == alphabet) scored.models.push_back(language);
+  // Built when first needed: a guess reads a text in every alphabet, but scores it only in the
+  // script of most of its letters.
+  if (languages.empty()) {
+    for (std::size_t row = 0; row < kLanguageModels.size(); ++row) {
+      if (kLanguageModels[row].alphabet == alphabet) languages.emplace_back(row);
+    }
   }
+  for (const ScoredLanguage& language : languages) scored.models.push_back(language.row);
   const auto shifts = static_cast<std::size_t>(size);
   scored.languages.resize(scored.models.size() * shifts);
-  // Each shift's decryption once, for all the languages. Integer sums, so that every target
-  // ranks, and refuses, exactly alike.
-  std::vector<std::uint8_t> decrypted(text.size());
-  for (std::size_t shift = 0; shift < shifts; ++shift) {
+  // Integer sums, so that every target ranks, and refuses, exactly alike, and a sum in any
+  // order is the same.
+  if (!scored.lettersOnly) CostWithGaps(scored.languages);
+  // Each shift's decryption once, for all the languages.
+  std::vector<std::uint8_t> decrypted(scored.lettersOnly ? text.size() : 0);
+  for (std::size_t shift = 0; scored.lettersOnly && shift < shifts; ++shift) {
     std::transform(text.begin(), text.end(), decrypted.begin(), [shift, size](std::uint8_t symbol) {
       return static_cast<std::uint8_t>(Decrypted(symbol, static_cast<int>(shift), size));
     });
     for (std::size_t i = 0; i < scored.models.size(); ++i) {
-      const LanguageModel& languageModel = kLanguageModels[scored.models[i]];
-      scored.languages[i * shifts + shift] = scored.lettersOnly
-                                                 ? CostLettersOnly(languageModel, decrypted)
-                                                 : CostWithGaps(languageModel, decrypted);
+      scored.languages[i * shifts + shift] = CostLettersOnly(languages[i], decrypted);
     }
   }
   scored.noLanguage = CostOfNoLanguage(model, symbols, scored.lettersOnly);
@@ -276,20 +381,25 @@ bool ShiftGuesser::Holds(const std::string& word, int shift) const {
 namespace {
 
 // Which pairs of a language and a shift of `scored`, at language * size + shift, `steering`
-// allows for `reading`.
-std::vector<bool> Allowed(const ShiftGuesser& reading, const ShiftGuesser::Costs& scored,
-                          const Steering& steering) {
+// allows for `reading`: bytes, not the bits of vector<bool>, whose lookups showed in a short
+// line's guess.
+using Pairs = std::vector<unsigned char>;
+Pairs Allowed(const ShiftGuesser& reading, const ShiftGuesser::Costs& scored,
+              const Steering& steering) {
   const auto size = static_cast<std::size_t>(kAlphabetModels[reading.Alphabet()].size);
-  std::vector<bool> shifts(size, true);
+  Pairs shifts(size, 1);
   for (std::size_t shift = 0; shift < size; ++shift) {
     for (const std::string& crib : steering.cribs) {
-      shifts[shift] = shifts[shift] && reading.Holds(crib, static_cast<int>(shift));
+      if (!reading.Holds(crib, static_cast<int>(shift))) shifts[shift] = 0;
     }
   }
-  std::vector<bool> allowed;
-  for (const std::size_t row : scored.models) {
-    const bool language = steering.languages.empty() || steering.languages[row];
-    for (std::size_t shift = 0; shift < size; ++shift) allowed.push_back(language && shifts[shift]);
+  Pairs allowed(scored.models.size() * size);
+  for (std::size_t m = 0; m < scored.models.size(); ++m) {
+    const std::size_t row = scored.models[m];
+    if (steering.languages.empty() || steering.languages[row]) {
+      std::copy(shifts.begin(), shifts.end(),
+                allowed.begin() + static_cast<std::ptrdiff_t>(m * size));
+    }
   }
   return allowed;
 }
@@ -306,12 +416,12 @@ struct Comparison {
 };
 
 Comparison Compare(const std::vector<ShiftGuesser::Costs>& scores,
-                   const std::vector<std::vector<bool>>& allowed, std::int64_t margin) {
+                   const std::vector<Pairs>& allowed, std::int64_t margin) {
   Comparison compared;
   for (std::size_t g = 0; g < scores.size(); ++g) {
     std::int64_t best = INT64_MAX;
     for (std::size_t i = 0; i < scores[g].languages.size(); ++i) {
-      if (allowed[g][i]) best = std::min(best, scores[g].languages[i]);
+      if (allowed[g][i] != 0) best = std::min(best, scores[g].languages[i]);
     }
     if (best == INT64_MAX) continue;
     compared.least = std::min(compared.least, best - scores[g].noLanguage);
@@ -323,26 +433,31 @@ Comparison Compare(const std::vector<ShiftGuesser::Costs>& scores,
 
 // Orders the shifts of `weights` in `ranking`, most likely first, with their share of `total`:
 // those with a pair in `allowed`, at language * size + shift.
-void Order(const std::vector<double>& weights, const std::vector<bool>& allowed, double total,
+void Order(const std::vector<double>& weights, const Pairs& allowed, double total,
            ShiftGuesser::Ranking& ranking) {
+  std::vector<std::pair<double, int>> ordered;
   for (std::size_t shift = 0; shift < weights.size(); ++shift) {
     for (std::size_t i = shift; i < allowed.size(); i += weights.size()) {
-      if (allowed[i]) {
-        ranking.shifts.push_back(static_cast<int>(shift));
+      if (allowed[i] != 0) {
+        ordered.emplace_back(weights[shift], static_cast<int>(shift));
         break;
       }
     }
   }
   // Where nothing is allowed, every shift, for a list to look at.
-  if (ranking.shifts.empty()) {
-    ranking.shifts.resize(weights.size());
-    std::iota(ranking.shifts.begin(), ranking.shifts.end(), 0);
+  if (ordered.empty()) {
+    for (std::size_t shift = 0; shift < weights.size(); ++shift) {
+      ordered.emplace_back(weights[shift], static_cast<int>(shift));
+    }
   }
-  std::stable_sort(ranking.shifts.begin(), ranking.shifts.end(), [&weights](int a, int b) {
-    return weights[static_cast<std::size_t>(a)] > weights[static_cast<std::size_t>(b)];
-  });
-  for (const int shift : ranking.shifts) {
-    ranking.probabilities.push_back(weights[static_cast<std::size_t>(shift)] / total);
+  // Heaviest first, and equal weights in shift order.
+  std::sort(ordered.begin(), ordered.end(),
+            [](const std::pair<double, int>& a, const std::pair<double, int>& b) {
+              return a.first > b.first || (a.first == b.first && a.second < b.second);
+            });
+  for (const auto& [weight, shift] : ordered) {
+    ranking.shifts.push_back(shift);
+    ranking.probabilities.push_back(weight / total);
   }
 }
 
@@ -366,7 +481,7 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
   std::vector<ShiftGuesser::Costs> scores(guessers.size());
   std::transform(guessers.begin(), guessers.end(), scores.begin(),
                  [](const ShiftGuesser* guesser) { return guesser->Score(); });
-  std::vector<std::vector<bool>> allowed;
+  std::vector<Pairs> allowed;
   ShiftGuesser::Ranking ranking{};
   ranking.alphabets.clear();
   // The first reading has the most letters.
@@ -401,7 +516,7 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
       const double prior = (1 - kNoLanguagePrior) * kLanguageModels[scored.models[m]].prior /
                            static_cast<double>(size);
       for (std::size_t shift = 0; shift < size; ++shift, ++i) {
-        if (!allowed[g][i]) continue;
+        if (allowed[g][i] == 0) continue;
         byPair.back()[i] =
             prior * std::exp(-scale * static_cast<double>(scored.languages[i] - scored.noLanguage -
                                                           compared.least));

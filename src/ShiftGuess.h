@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Alphabet.h"
@@ -25,6 +26,33 @@ struct Steering {
   std::vector<bool> languages;
   // Words that the decryption holds, letters compared without their case.
   std::vector<std::string> cribs;
+};
+
+// A language that a guess scores, with the costs of its trigrams that hold a word gap taken out of
+// their four bits once: most of what a short text looks up is among them.
+struct ScoredLanguage {
+  explicit ScoredLanguage(std::size_t inRow);
+  // The costs of (gap, b, c), (a, gap, c) and (a, b, gap), by the other two symbols.
+  [[nodiscard]] std::int32_t AfterGap(int b, int c) const { return afterGap[At(b, c)]; }
+  [[nodiscard]] std::int32_t AcrossGap(int a, int c) const { return acrossGap[At(a, c)]; }
+  [[nodiscard]] std::int32_t BeforeGap(int a, int b) const { return beforeGap[At(a, b)]; }
+  // The cost of the trigram that joins a word to the word before under each shift s, at
+  // s - first for a word whose first letter is `first`, after a word that ends `difference`
+  // letters after it, or the alphabet's size after a gap.
+  [[nodiscard]] const std::int32_t* Joins(int difference) const {
+    return joins.data() + static_cast<std::ptrdiff_t>(difference) * model->letters;
+  }
+  [[nodiscard]] std::size_t At(int x, int y) const {
+    return static_cast<std::size_t>(x) * static_cast<std::size_t>(model->letters + 1) +
+           static_cast<std::size_t>(y);
+  }
+
+  std::size_t row;  // in kLanguageModels
+  const LanguageModel* model;
+  std::vector<std::int32_t> afterGap;
+  std::vector<std::int32_t> acrossGap;
+  std::vector<std::int32_t> beforeGap;
+  std::vector<std::int32_t> joins;
 };
 
 // Guesses which shift of an alphabet encrypted a text, and in which of that alphabet's languages
@@ -97,6 +125,17 @@ class ShiftGuesser {
   [[nodiscard]] Costs Score() const;
 
  private:
+  // The words kept, and the longest one kept, in symbols.
+  static constexpr std::size_t kMostCachedWords = 4096;
+  static constexpr std::size_t kLongestCachedWord = 32;
+
+  // Sets `costs`, at language * size + shift, to the cost of the text with its word gaps in each
+  // of its languages decrypted by each shift.
+  void CostWithGaps(std::vector<std::int64_t>& costs) const;
+  // The costs of a word, moved back by its first letter, in each language and shift, less the
+  // trigram that joins it to the word before: kept, or else worked out in `scratch`.
+  const std::vector<std::int64_t>& WordCosts(const std::string& word, bool closed,
+                                             std::vector<std::int64_t>& scratch) const;
   void Take(int place);
   // Takes in the characters that `held` holds, all but one cut short, and returns the length of
   // the last.
@@ -112,6 +151,11 @@ class ShiftGuesser {
   std::size_t letters = 0;
   std::size_t span = 0;
   std::string held;  // the start of a character that the next call completes
+  // What Score keeps for the next time, which changes none of its answers, and so is kept
+  // across Clear: the alphabet's languages, in the order of kLanguageModels, and of each word,
+  // moved back by its first letter, its cost in each language and shift.
+  mutable std::vector<ScoredLanguage> languages;
+  mutable std::unordered_map<std::string, std::vector<std::int64_t>> wordCosts;
 };
 
 // Ranks the shifts of one text that each of `readings` has read in its own alphabet: those of

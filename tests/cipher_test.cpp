@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -327,6 +328,49 @@ TEST(ShiftGuess, FindsEveryShiftOfAnEnglishParagraphSurely) {
   EXPECT_EQ(ranking.probabilities[1], 0.0);
   for (std::size_t i = 2; i < 26; ++i) {
     EXPECT_LT(ranking.shifts[i - 1], ranking.shifts[i]) << "at " << i;
+  }
+}
+
+// The sum that scoring a word at a time, each kept for the next text, must come to: every
+// trigram of the text's letters and gaps decrypted, from two gaps before its start.
+std::int64_t TrigramSum(const LanguageModel& model, const std::string& text, int shift) {
+  const int gap = model.letters;
+  std::vector<int> symbols;
+  for (const char c : text) {
+    const bool letter = c >= 'a' && c <= 'z';
+    if (letter) symbols.push_back((c - 'a' - shift + 26) % 26);
+    if (!letter && !symbols.empty() && symbols.back() != gap) symbols.push_back(gap);
+  }
+  std::int64_t sum = 0;
+  for (std::size_t i = 0; i < symbols.size(); ++i) {
+    sum += model.Cost(i < 2 ? gap : symbols[i - 2], i < 1 ? gap : symbols[i - 1], symbols[i]);
+  }
+  return sum;
+}
+
+// One guesser for every text, so that each is scored with words kept from texts of other
+// shifts; with words of one letter, words repeated, a word longer than any kept, and a last
+// word with and without a gap after it.
+TEST(ShiftGuess, ScoresEveryShiftOfEveryLanguageAsTheWholeTextsTrigrams) {
+  ShiftGuesser guesser;
+  for (const std::string plain :
+       {"a cat saw a cat, a dog saw it: pneumonoultramicroscopicsilicovolcanoconiosis too\n",
+        "  the dog and the cat"}) {
+    for (int shift = 0; shift < 26; ++shift) {
+      const std::string text = SimpleEncryption(shift).EncryptString(plain);
+      guesser.Clear();
+      static_cast<void>(guesser.Add(text.data(), text.size()));
+      const ShiftGuesser::Costs costs = guesser.Score();
+      ASSERT_FALSE(costs.lettersOnly);
+      for (std::size_t m = 0; m < costs.models.size(); ++m) {
+        for (int s = 0; s < 26; ++s) {
+          ASSERT_EQ(costs.languages[m * 26 + static_cast<std::size_t>(s)],
+                    TrigramSum(kLanguageModels[costs.models[m]], text, s))
+              << plain << ", shift " << shift << " read as " << s << " in "
+              << kLanguageModels[costs.models[m]].code;
+        }
+      }
+    }
   }
 }
 

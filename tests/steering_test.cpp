@@ -1,5 +1,6 @@
 // The end-to-end rows of the options that steer a guess, of --lines and of --find: rows of the
 // same table as program_test.cpp's, which runs them.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,18 @@ using transcript::Repeat;
 using transcript::RowName;
 using transcript::Transcript;
 using transcript::UsageError;
+
+// `count` words, four to a line, no two alike however their letters are moved, and of two
+// lengths, so that a line does not read as letters in groups.
+std::string NewWords(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) {
+    std::string word = "a";
+    for (int n = i, k = 0; k < 4; ++k, n /= 26) word += static_cast<char>('a' + n % 26);
+    lines += word + (i % 2 == 0 ? "" : "b") + (i % 4 == 3 ? "\n" : " ");
+  }
+  return lines;
+}
 
 // Steering the guess: what a user knows (a word, a language), a preview's width, and rows of
 // JSON that a script can read
@@ -153,6 +166,13 @@ const std::vector<Case> kEachLine = {
         .StdoutTo("/dev/full")
         .Args({"-d", "--guess", "--lines"})
         .Err("simple_encryption: write error: No space left on device\n"),
+    // The costs of the words seen are kept for the lines to come, but not without bound.
+    Case("lines of ever new words in bounded memory")
+        .In("Uryyb jbeyq\n" + NewWords(40000))
+        .Out("13\n")
+        .Start()
+        .AddressSpace(std::size_t{64} << 20)
+        .Args({"--guess", "--lines"}),
     UsageError("lines without a guess", {"-e", "--lines"},
                "option --lines needs --guess or --list"),
 };
