@@ -203,24 +203,19 @@ std::int64_t CostOfNoLanguage(const AlphabetModel& alphabet,
   const auto size = static_cast<std::size_t>(alphabet.size);
   std::vector<std::int64_t> counts(size + 1);
   for (const std::uint8_t symbol : symbols) ++counts[symbol];
-  // Only the letters the text holds, which in a short line are few.
-  std::vector<std::pair<std::size_t, std::int64_t>> held;
-  for (std::size_t letter = 0; letter < size; ++letter) {
-    if (counts[letter] > 0) held.emplace_back(letter, counts[letter]);
-  }
   const std::int32_t* const costs =
       lettersOnly ? alphabet.noLanguageLettersOnly : alphabet.noLanguageWithGaps;
-  std::int64_t best = INT64_MAX;
-  for (std::size_t rotation = 0; rotation < size; ++rotation) {
-    std::int64_t cost = lettersOnly ? 0 : counts[size] * alphabet.noLanguageWithGaps[size];
-    for (const auto& [letter, count] : held) {
-      // Without a division for each letter, which showed in a short line's guess.
-      const std::size_t rotated = letter + rotation;
-      cost += count * costs[rotated < size ? rotated : rotated - size];
-    }
-    best = std::min(best, cost);
+  std::vector<std::int64_t> rotated(size, lettersOnly ? 0 : counts[size] * costs[size]);
+  // Each letter the text holds, which in a short line are few, at once in every rotation, in
+  // two runs round the end rather than with a division for each.
+  for (std::size_t letter = 0; letter < size; ++letter) {
+    const std::int64_t count = counts[letter];
+    if (count == 0) continue;
+    const std::size_t turn = size - letter;
+    for (std::size_t r = 0; r < turn; ++r) rotated[r] += count * costs[letter + r];
+    for (std::size_t r = turn; r < size; ++r) rotated[r] += count * costs[r - turn];
   }
-  return best;
+  return *std::min_element(rotated.begin(), rotated.end());
 }
 
 }  // namespace
@@ -297,8 +292,6 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
   if (scored.lettersOnly) {
     std::copy_if(symbols.begin(), symbols.end(), std::back_inserter(text),
                  [size](std::uint8_t symbol) { return symbol != size; });
-  } else {
-    text = symbols;
   }
   // Built when first needed: a guess reads a text in every alphabet, but scores it only in the
   // script of most of its letters.
