@@ -300,6 +300,7 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
       if (kLanguageModels[row].alphabet == alphabet) languages.emplace_back(row);
     }
   }
+  scored.models.reserve(languages.size());
   for (const ScoredLanguage& language : languages) scored.models.push_back(language.row);
   const auto shifts = static_cast<std::size_t>(size);
   scored.languages.resize(scored.models.size() * shifts);
@@ -428,7 +429,11 @@ Comparison Compare(const std::vector<ShiftGuesser::Costs>& scores,
 // those with a pair in `allowed`, at language * size + shift.
 void Order(const std::vector<double>& weights, const Pairs& allowed, double total,
            ShiftGuesser::Ranking& ranking) {
+  // Room made at once: a short line's guess would otherwise spend much of its time growing them.
   std::vector<std::pair<double, int>> ordered;
+  ordered.reserve(weights.size());
+  ranking.shifts.reserve(weights.size());
+  ranking.probabilities.reserve(weights.size());
   for (std::size_t shift = 0; shift < weights.size(); ++shift) {
     for (std::size_t i = shift; i < allowed.size(); i += weights.size()) {
       if (allowed[i] != 0) {
@@ -477,6 +482,7 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
   std::vector<Pairs> allowed;
   ShiftGuesser::Ranking ranking{};
   ranking.alphabets.clear();
+  ranking.languages.reserve(kLanguageModels.size());
   // The first reading has the most letters.
   const std::size_t letters = guessers.front()->Letters();
   for (std::size_t g = 0; g < guessers.size(); ++g) {
@@ -503,18 +509,18 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
   for (std::size_t g = 0; g < scores.size(); ++g) {
     const ShiftGuesser::Costs& scored = scores[g];
     const auto size = static_cast<std::size_t>(kAlphabetModels[guessers[g]->Alphabet()].size);
-    byPair.emplace_back(scored.languages.size());
-    byShift.emplace_back(size);
+    std::vector<double>& pairs = byPair.emplace_back(scored.languages.size());
+    std::vector<double>& shifts = byShift.emplace_back(size);
     for (std::size_t m = 0, i = 0; m < scored.models.size(); ++m) {
       const double prior = (1 - kNoLanguagePrior) * kLanguageModels[scored.models[m]].prior /
                            static_cast<double>(size);
       for (std::size_t shift = 0; shift < size; ++shift, ++i) {
         if (allowed[g][i] == 0) continue;
-        byPair.back()[i] =
+        pairs[i] =
             prior * std::exp(-scale * static_cast<double>(scored.languages[i] - scored.noLanguage -
                                                           compared.least));
-        byShift.back()[shift] += byPair.back()[i];
-        total += byPair.back()[i];
+        shifts[shift] += pairs[i];
+        total += pairs[i];
       }
     }
   }

@@ -977,6 +977,13 @@ const std::vector<Case> kGuessing = {
         .In("WKHTX LFNEU RZQIR AMXP\n")
         .Out("3\n")
         .Args({"--guess"}),
+    // Groups of four are common too; the probability shows how the text was read.
+    Case("groups of four")
+        .In("WKHH QHPB DWWD FNVD WGDZ Q\n")
+        .Out(R"({"file": "-", "status": "answered", "shift": 3, "alphabet": "latin", )"
+             R"("language": "en", "probability": 0.9996})"
+             "\n")
+        .Args({"--guess", "--json"}),
     // Its letters taken, the guess reads no more, so that it answers an input that goes on.
     Case("a guess from an input that goes on")
         .In(Repeat("Wkh hqhpb dwwdfnv dw gdzq\n", 250))
