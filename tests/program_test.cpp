@@ -486,6 +486,17 @@ const std::vector<Case> kOptions = {
         .Args({"--help", "--bogus"})
         .Start()
         .FitsTerminal(),
+    // The lists that the tables make are wrapped under the text of their option.
+    Case("help lines up the presets")
+        .Out("  -a, --alphabet=NAME  move the letters of the alphabet NAME instead of the\n"
+             "                         ASCII ones: latin (the default),")
+        .Args({"--help"})
+        .Within(),
+    Case("help lines up the language codes")
+        .Out("      --lang=CODES     with --guess, --list or --find, only these languages,\n"
+             "                         such as --lang=de,fr: ")
+        .Args({"--help"})
+        .Within(),
     // The languages as the tables have them, in lines that fit.
     Case("help names the languages")
         .Out("\n" +

@@ -216,6 +216,12 @@ const std::vector<Case> kFinding = {
              "The enemy attacks at\n1:16382\t3\tlatin\ten\t99.9%\tdawn. " +
              Repeat("The enemy attacks at dawn. ", 93) + "The enemy attacks at dawn\n")
         .Args({"--find"}),
+    // A sign of another script, as a dash, parts words as ASCII ones do; only a letter of none
+    // of the alphabets stays in its word.
+    Case("a run that ends at a dash")
+        .In("Wkh hqhpb dwwdfnv dw gdzq\u2014then we left\n")
+        .Out("The enemy attacks at dawn\u2014then we left\n")
+        .Args({"-d", "--find"}),
     Case("a run in another script")
         .In("Notes for the trip.\n" + kRussianCipher)
         .Out("Notes for the trip.\nСъешь же ещё этих мягких французских булок, да выпей чаю.\n")
