@@ -7,8 +7,8 @@ fast, in how much memory, on 100 MB of such lines.
 
 The held-out text is bench/guess_accuracy.py's (data/registry.toml names it), never counted
 into the tables nor used to fit the constants. A line is 2 to 5 words from a random word start,
-prose by is_prose, all its letters in the language's alphabet, encrypted with a random shift of its alphabet, 1 to its size less one. The
-seed is fixed.
+prose by is_prose, with a letter of the language's alphabet and none of another script,
+encrypted with a random shift of its alphabet, 1 to its size less one. The seed is fixed.
 """
 import os
 import random
@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unicodedata
 
 import guess_accuracy as bench
 import registry
@@ -67,7 +68,7 @@ def guessed():
             registry.BY_NAME[l["alphabet"]]["script"] != first["script"]]
 
 
-def lines(text, letters, count, rng):
+def lines(text, letters, script, count, rng):
     """`count` (words, plain, secret) lines of 2 to 5 words of `text`."""
     words = text.split(" ")
     made = []
@@ -75,10 +76,12 @@ def lines(text, letters, count, rng):
         n = rng.choice(WORDS)
         start = rng.randrange(len(words) - n)
         plain = " ".join(words[start:start + n])
-        # Of one alphabet: a line that mixes scripts, as commands in a translated page do, has no
-        # one shift.
+        # Of one script: a line that mixes scripts, as commands in a translated page do, has no
+        # one shift. Letters of the script that the alphabet leaves out, as accented ones, stay
+        # as they are under every shift, as they do in prose.
         if (not bench.is_prose(plain) or not any(c in letters.place for c in plain) or
-                any(c.isalpha() and c not in letters.place for c in plain)):
+                any(c.isalpha() and c not in letters.place and
+                    not unicodedata.name(c, "").startswith(script.upper() + " ") for c in plain)):
             continue
         shift = rng.randrange(1, len(letters.lower))
         made.append((n, plain, "".join(letters.rotate(c, shift) for c in plain)))
@@ -97,7 +100,8 @@ def main():
             if len(text) < 10000:
                 print("| %s | no held-out text |" % code)
                 continue
-            made = lines(text, bench.Letters(language["alphabet"]), count, rng)
+            made = lines(text, bench.Letters(language["alphabet"]),
+                         registry.BY_NAME[language["alphabet"]]["script"], count, rng)
             path = os.path.join(work, code)
             with open(path, "w", encoding="utf-8") as f:
                 f.write("".join(secret + "\n" for _, _, secret in made))
