@@ -325,6 +325,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
 
 namespace {
 
+// The column that the text of each option in --help starts in, and a long one goes on in.
+constexpr std::size_t kOptionText = 25;
+
 // `text` in lines of at most 78 columns, broken at spaces, those after the first indented by
 // `indent` spaces.
 std::string Wrapped(const std::string& text, std::size_t indent = 0) {
@@ -383,7 +386,7 @@ sentence, then each line typed, until a line is 'quit' or 'exit'.
              "  -a, --alphabet=NAME  move the letters of the alphabet NAME instead of the "
              "ASCII ones: " +
                  Presets(),
-             25) +
+             kOptionText) +
          R"(      --letters=L      move the letters L, lower-case letters of your own in
                          order, and their capitals
   -e, --encrypt        write the FILEs with their letters moved forward
@@ -402,7 +405,7 @@ sentence, then each line typed, until a line is 'quit' or 'exit'.
              "      --lang=CODES     with --guess, --list or --find, only these languages, such as "
              "--lang=de,fr: " +
                  LanguageCodes(),
-             25) +
+             kOptionText) +
          R"(      --width=N        with --list, cut the preview to N columns (0: the
                          whole line; default 64)
       --json           with --guess or --list, one JSON object a FILE

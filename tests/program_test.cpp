@@ -492,11 +492,6 @@ const std::vector<Case> kOptions = {
              "                         ASCII ones: latin (the default),")
         .Args({"--help"})
         .Within(),
-    Case("help lines up the language codes")
-        .Out("      --lang=CODES     with --guess, --list or --find, only these languages,\n"
-             "                         such as --lang=de,fr: ")
-        .Args({"--help"})
-        .Within(),
     // The languages as the tables have them, in lines that fit.
     Case("help names the languages")
         .Out("\n" +

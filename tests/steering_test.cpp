@@ -20,8 +20,7 @@ using transcript::RowName;
 using transcript::Transcript;
 using transcript::UsageError;
 
-// `count` words, four to a line, no two alike however their letters are moved, and of two
-// lengths, so that a line does not read as letters in groups.
+// `count` words, four to a line, none alike however moved, of two lengths lest they be groups.
 std::string NewWords(int count) {
   std::string lines;
   for (int i = 0; i < count; ++i) {
