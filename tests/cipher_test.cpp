@@ -331,8 +331,7 @@ TEST(ShiftGuess, FindsEveryShiftOfAnEnglishParagraphSurely) {
   }
 }
 
-// The sum that scoring a word at a time, each kept for the next text, must come to: every
-// trigram of the text's letters and gaps decrypted, from two gaps before its start.
+// What scoring by kept words must come to: every trigram decrypted, from two gaps on.
 std::int64_t TrigramSum(const LanguageModel& model, const std::string& text, int shift) {
   const int gap = model.letters;
   std::vector<int> symbols = {gap, gap};
@@ -349,8 +348,7 @@ std::int64_t TrigramSum(const LanguageModel& model, const std::string& text, int
   return sum;
 }
 
-// One guesser, so that each text is scored with words kept from other shifts; with one-letter
-// words, a word longer than any kept, and a last word with and without a gap after it.
+// One guesser, so that words are kept from other shifts; words too long to keep; a last word open.
 TEST(ShiftGuess, ScoresEveryShiftOfEveryLanguageAsTheWholeTextsTrigrams) {
   ShiftGuesser guesser;
   for (const std::string plain :

@@ -1,6 +1,5 @@
 // The end-to-end rows of the options that steer a guess, of --lines and of --find: rows of the
 // same table as program_test.cpp's, which runs them.
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -215,11 +214,14 @@ const std::vector<Case> kFinding = {
              "The enemy attacks at\n1:16382\t3\tlatin\ten\t99.9%\tdawn. " +
              Repeat("The enemy attacks at dawn. ", 93) + "The enemy attacks at dawn\n")
         .Args({"--find"}),
-    // A sign of another script, as a dash, parts words as ASCII ones do; only a letter of none
-    // of the alphabets stays in its word.
+    // A dash parts words as ASCII signs do, and a byte that is not UTF-8 hides no letter.
     Case("a run that ends at a dash")
         .In("Wkh hqhpb dwwdfnv dw gdzq\u2014then we left\n")
         .Out("The enemy attacks at dawn\u2014then we left\n")
+        .Args({"-d", "--find"}),
+    Case("a run after a byte that is not UTF-8")
+        .In("\xFFWkh hqhpb dwwdfnv dw gdzq\n")
+        .Out("\xFFThe enemy attacks at dawn\n")
         .Args({"-d", "--find"}),
     Case("a run in another script")
         .In("Notes for the trip.\n" + kRussianCipher)
