@@ -144,10 +144,11 @@ std::string Sample::FirstLine::Text(std::size_t width) const {
   return far ? "..." + line.substr(firstLetter) : line;
 }
 
-Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alphabets) {
+Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alphabets,
+               bool listing) {
   for (const std::size_t alphabet : alphabets) {
     guessers.emplace_back(bounds, alphabet);
-    firstLines.emplace_back(guessers.back().Reading());
+    if (listing) firstLines.emplace_back(guessers.back().Reading());
   }
 }
 
@@ -466,7 +467,7 @@ Outcome GuessIn(Sample& sample, GuessOutput output, const Message& message, cons
 }  // namespace
 
 Outcome GuessMessage(GuessOutput output, const Message& message, const Writer& write) {
-  Sample sample({}, message.alphabets);
+  Sample sample({}, message.alphabets, output == GuessOutput::kListing);
   return GuessIn(sample, output, message, write);
 }
 
@@ -500,7 +501,7 @@ Outcome GuessLines(GuessOutput output, const Message& message, const Writer& wri
   // each time.
   line.blockSize = 4096;
   // One sample for them all, since setting up its alphabets would cost more than a line's guess.
-  Sample sample({}, message.alphabets);
+  Sample sample({}, message.alphabets, output == GuessOutput::kListing);
   Outcome outcome = Outcome::kDone;
   while (outcome != Outcome::kWriteFailed && lines.Next()) {
     line.line = lines.Number();

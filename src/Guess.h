@@ -46,9 +46,12 @@ struct Sample {
   // Most bytes read for a guess while no letter has come, unless they are passed on.
   static constexpr std::size_t kMostBeforeALetter = std::size_t{1} << 20;
 
-  // A sample read in each of `alphabets`, in kAlphabetModels: the ASCII letters by default.
+  // A sample read in each of `alphabets`, in kAlphabetModels: the ASCII letters by default. With
+  // `listing`, it keeps each reading's first line, which only a listing shows, and which costs
+  // a short line's guess a twentieth of its time.
   explicit Sample(ShiftGuesser::Bounds bounds = {},
-                  const std::vector<std::size_t>& alphabets = {kDefaultAlphabet});
+                  const std::vector<std::size_t>& alphabets = {kDefaultAlphabet},
+                  bool listing = true);
 
   // Takes in what ReadSample read.
   void Add(const char* data, std::size_t size);
@@ -61,7 +64,7 @@ struct Sample {
   // Ranks the shifts of the alphabets of the script that holds most of the letters.
   [[nodiscard]] ShiftGuesser::Ranking Rank(const Steering& steering = {}) const;
   std::vector<ShiftGuesser> guessers;
-  std::vector<FirstLine> firstLines;  // one for each guesser
+  std::vector<FirstLine> firstLines;  // one for each guesser, when listing
   // Of a sample read with bytes passed on, what was read from the first block holding a letter.
   std::string held;
   bool ended = false;  // whether the message ended within it
