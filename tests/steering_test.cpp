@@ -223,6 +223,11 @@ const std::vector<Case> kFinding = {
         .In("\xFFWkh hqhpb dwwdfnv dw gdzq\n")
         .Out("\xFFThe enemy attacks at dawn\n")
         .Args({"-d", "--find"}),
+    // The alphabet's first letter is scored as any other: left out, this run is found in part.
+    Case("a run whose words hold the first letter")
+        .In("Fraq gur cynaf gb gur arj zna va Ivraan.\n")
+        .Out("Send the plans to the new man in Vienna.\n")
+        .Args({"-d", "--find"}),
     Case("a run in another script")
         .In("Notes for the trip.\n" + kRussianCipher)
         .Out("Notes for the trip.\nСъешь же ещё этих мягких французских булок, да выпей чаю.\n")
