@@ -107,6 +107,11 @@ class ShiftGuesser {
   // Ranks the shifts on what has been taken in. Needs a letter.
   [[nodiscard]] Ranking Rank() const;
 
+  // Returns how many of the letters taken in are letters of one of `others` (this one may be
+  // among them) that this alphabet lacks, and so took as word gaps: letters of other alphabets
+  // of its script. An alphabet of ASCII letters decodes nothing else, and counts none.
+  [[nodiscard]] std::size_t LettersLacked(const std::vector<const ShiftGuesser*>& others) const;
+
   // Returns whether what has been taken in, decrypted by `shift`, holds `word` in its letters
   // and word gaps, the letters compared without their case.
   [[nodiscard]] bool Holds(const std::string& word, int shift) const;
@@ -146,6 +151,10 @@ class ShiftGuesser {
   ::Alphabet reading;                     // the alphabet's letters, to place them
   bool asciiOnly;                         // whether its letters are all ASCII
   std::array<std::int8_t, 0x80> ascii{};  // each ASCII character's place, or -1
+  // The letters of the other preset alphabets of its script that it lacks, in order, and how
+  // many times each was taken in.
+  std::vector<char32_t> lacked;
+  std::vector<std::size_t> lackedTaken;
   // The text as symbols: each letter's place, and the alphabet's size for each run of others.
   std::vector<std::uint8_t> symbols;
   std::size_t letters = 0;

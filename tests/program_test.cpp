@@ -1076,6 +1076,21 @@ const std::vector<Case> kOtherAlphabets = {
         .Args({"-d", "--guess"}),
     // Without -a, the guess finds the alphabet too, and names it for -d -s.
     Case("a Russian sentence guessed").In(kRussianCipher).Out("7 ru\n").Args({"--guess"}),
+    // A letter that one alphabet of the script has and another lacks, as ы or є, is in none of
+    // the other's languages: without that, each of these was noted as uncertain.
+    Case("short Russian read in the alphabet that has its letters")
+        .In("оз ьэмоз\n")
+        .Out("вы правы\n")
+        .Args({"-d", "--guess"}),
+    Case("short Ukrainian read in the alphabet that has its letters")
+        .In("зхфє шцозєк\n")
+        .Out("вона співає\n")
+        .Args({"-d", "--guess"}),
+    // Under -a no other alphabet is read: a word quoted from another language costs no more.
+    Case("a letter of another alphabet under -a")
+        .In("Ємт цпдкдє: «Сы фхлоарл».\n")
+        .Out("Він сказав: «Мы прийшли».\n")
+        .Args({"-d", "--guess", "-a", "uk"}),
     // With -a, the text is read in that alphabet alone.
     Case("a guess in the alphabet -a names, and no other")
         .In(kEnemy)
