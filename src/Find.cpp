@@ -59,11 +59,9 @@ RunFinder::RunFinder(const std::vector<std::size_t>& alphabets,
       if (readings.back().Index(c) >= 0) asciiMask[c] |= 1U << reading;
     }
     rows.push_back(row);
-    languages.emplace_back();
     for (std::size_t language = 0; language < kLanguageModels.size(); ++language) {
       const LanguageModel& model = kLanguageModels[language];
       if (model.alphabet == row && (allowedLanguages.empty() || allowedLanguages[language])) {
-        languages.back().push_back(language);
         states.push_back({reading, language, 0, 0});
       }
     }

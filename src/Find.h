@@ -74,8 +74,7 @@ class RunFinder {
             std::uint8_t* came) const;
 
   std::vector<Alphabet> readings;
-  std::vector<std::size_t> rows;                    // each reading's row in kAlphabetModels
-  std::vector<std::vector<std::size_t>> languages;  // of each reading
+  std::vector<std::size_t> rows;  // each reading's row in kAlphabetModels
   // "As written" in each language, and then each language with each shift but 0.
   std::vector<State> states;
   std::size_t written = 0;                 // how many are as written
