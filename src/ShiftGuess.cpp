@@ -229,13 +229,15 @@ ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
     ascii[c] = static_cast<std::int8_t>(reading.Index(static_cast<char32_t>(c)));
   }
   const std::string script = kAlphabetModels[inAlphabet].script;
+  std::vector<char32_t> ofScript;
   for (const AlphabetModel& other : kAlphabetModels) {
     for (int i = 0; other.script == script && i < other.size; ++i) {
-      for (const char32_t c : {other.letters[i], SimpleUppercase(other.letters[i])}) {
-        if (reading.Index(c) < 0) lacked.push_back(c);
-      }
+      ofScript.push_back(other.letters[i]);
+      ofScript.push_back(SimpleUppercase(other.letters[i]));
     }
   }
+  std::copy_if(ofScript.begin(), ofScript.end(), std::back_inserter(lacked),
+               [this](char32_t c) { return reading.Index(c) < 0; });
   std::sort(lacked.begin(), lacked.end());
   lacked.erase(std::unique(lacked.begin(), lacked.end()), lacked.end());
   lackedTaken.assign(lacked.size(), 0);
