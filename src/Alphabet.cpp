@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <locale>
-#include <numeric>
 #include <set>
 #include <string>
 #include <string_view>
@@ -256,6 +255,12 @@ std::size_t CutShortTail(const char* data, std::size_t size) {
   return 0;
 }
 
+AlphabetRotation::Code AlphabetRotation::CodeOf(char32_t c) {
+  Code code{};
+  code.length = static_cast<unsigned char>(Encode(c, code.bytes.data()) - code.bytes.data());
+  return code;
+}
+
 AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool forward) {
   const int size = alphabet.Size();
   const int forth = (shift % size + size) % size;
@@ -264,42 +269,45 @@ AlphabetRotation::AlphabetRotation(const Alphabet& alphabet, int shift, bool for
     ascii.emplace(places);
     return;
   }
-  std::vector<char32_t> moved(0x800);
-  std::iota(moved.begin(), moved.end(), char32_t{0});
+  // Every code point below U+0800 as it is, made once: a rotation changes only its letters', and
+  // making all of them again would cost a short line's decryption more than its guess.
+  static const std::vector<Code> kUnchanged = [] {
+    std::vector<Code> codes(0x800);
+    for (char32_t c = 0; c < codes.size(); ++c) codes[c] = CodeOf(c);
+    return codes;
+  }();
+  low = kUnchanged;
   for (const auto* letters : {&alphabet.Lower(), &alphabet.Upper()}) {
     for (std::size_t i = 0; i < letters->size(); ++i) {
       const char32_t from = (*letters)[i];
       const char32_t to = (*letters)[(i + static_cast<std::size_t>(places)) % letters->size()];
-      if (from < moved.size()) {
-        moved[from] = to;
+      if (from < low.size()) {
+        low[from] = CodeOf(to);
       } else {
         high.emplace_back(from, to);
       }
     }
   }
   std::sort(high.begin(), high.end());
-  for (const char32_t c : moved) {
-    Code code{};
-    code.length = static_cast<unsigned char>(Encode(c, code.bytes.data()) - code.bytes.data());
-    low.push_back(code);
-  }
   const auto twoBytes = [](char32_t c) { return c >= 0x80 && c < 0x800; };
-  if (std::all_of(alphabet.Lower().begin(), alphabet.Lower().end(), twoBytes) &&
-      std::all_of(alphabet.Upper().begin(), alphabet.Upper().end(), twoBytes)) {
-    // By two bytes as they lie in memory, how a character of two bytes there changes: its first
-    // byte, and its second, by exclusive or. Nothing for two bytes that are not such a character.
-    inPlace.resize(0x10000);
-    for (unsigned first = 0xC2; first <= 0xDF; ++first) {
-      for (unsigned second = 0x80; second <= 0xBF; ++second) {
-        const Code& code = low[(first & 0x1FU) << 6 | (second & 0x3FU)];
-        const std::array<unsigned char, 2> bytes{static_cast<unsigned char>(first),
-                                                 static_cast<unsigned char>(second)};
-        std::uint16_t key = 0;
-        std::memcpy(&key, bytes.data(), bytes.size());
-        inPlace[key] = {
-            static_cast<unsigned char>(first ^ static_cast<unsigned char>(code.bytes[0])),
-            static_cast<unsigned char>(second ^ static_cast<unsigned char>(code.bytes[1]))};
-      }
+  twoByteLetters = std::all_of(alphabet.Lower().begin(), alphabet.Lower().end(), twoBytes) &&
+                   std::all_of(alphabet.Upper().begin(), alphabet.Upper().end(), twoBytes);
+}
+
+void AlphabetRotation::BuildTwoByteChanges() {
+  // By two bytes as they lie in memory, how a character of two bytes there changes: its first
+  // byte, and its second, by exclusive or. Nothing for two bytes that are not such a character.
+  inPlace.resize(0x10000);
+  for (unsigned first = 0xC2; first <= 0xDF; ++first) {
+    for (unsigned second = 0x80; second <= 0xBF; ++second) {
+      const Code& code = low[(first & 0x1FU) << 6 | (second & 0x3FU)];
+      const std::array<unsigned char, 2> bytes{static_cast<unsigned char>(first),
+                                               static_cast<unsigned char>(second)};
+      std::uint16_t key = 0;
+      std::memcpy(&key, bytes.data(), bytes.size());
+      inPlace[key] = {
+          static_cast<unsigned char>(first ^ static_cast<unsigned char>(code.bytes[0])),
+          static_cast<unsigned char>(second ^ static_cast<unsigned char>(code.bytes[1]))};
     }
   }
 }
@@ -382,6 +390,10 @@ std::size_t AlphabetRotation::RotateTwoByteLetters(const unsigned char* data, st
 
 char* AlphabetRotation::Rotate(const unsigned char* data, std::size_t size, char* out,
                                std::size_t& used) {
+  // The table of changes takes as long to build as the loop below takes for some kilobytes: a
+  // short text, as a line of --lines is, is rotated without it.
+  rotated += size;
+  if (twoByteLetters && inPlace.empty() && rotated >= kBytesBeforeTable) BuildTwoByteChanges();
   std::size_t i = inPlace.empty() ? 0 : RotateTwoByteLetters(data, size, out);
   out += i;
   const Code* const table = low.data();

@@ -80,6 +80,10 @@ class AlphabetRotation {
   static constexpr std::size_t kMostGrowth = 4;
   // The most bytes held back from one block for the next: a character cut short.
   static constexpr std::size_t kMostHeld = 3;
+  // Where every letter takes two bytes, how many bytes it rotates by a loop over characters before
+  // it builds a table of how two bytes change, which is faster on long text but takes as long to
+  // build as a few kilobytes take that loop.
+  static constexpr std::size_t kBytesBeforeTable = std::size_t{16} * 1024;
 
   // Moves letters `shift` places forward, or back if not `forward`.
   AlphabetRotation(const Alphabet& alphabet, int shift, bool forward = true);
@@ -113,6 +117,7 @@ class AlphabetRotation {
     std::array<char, 4> bytes;
     unsigned char length;
   };
+  static Code CodeOf(char32_t c);
   // For each code point below U+0800, which takes one or two bytes, what it becomes, looked up
   // without decoding a character further than its bytes' bits.
   std::vector<Code> low;
@@ -122,8 +127,11 @@ class AlphabetRotation {
     unsigned char first;
     unsigned char second;
   };
-  // Where every letter is two bytes, the change of every two bytes that may be a character; else
-  // empty.
+  // Where every letter is two bytes, the change of every two bytes that may be a character, once
+  // it has rotated kBytesBeforeTable bytes; else empty.
+  void BuildTwoByteChanges();
+  bool twoByteLetters = false;
+  std::size_t rotated = 0;
   std::vector<Change> inPlace;
   std::array<unsigned char, kMostHeld> held{};
   std::size_t heldSize = 0;
