@@ -225,8 +225,11 @@ ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
       alphabet(inAlphabet),
       reading(PresetAlphabet(inAlphabet)),
       asciiOnly(reading.Ascii()) {
-  for (std::size_t c = 0; c < ascii.size(); ++c) {
-    ascii[c] = static_cast<std::int8_t>(reading.Index(static_cast<char32_t>(c)));
+  low.fill(-1);
+  for (const auto* cased : {&reading.Lower(), &reading.Upper()}) {
+    for (std::size_t i = 0; i < cased->size(); ++i) {
+      if ((*cased)[i] < low.size()) low[(*cased)[i]] = static_cast<std::int8_t>(i);
+    }
   }
   const std::string script = kAlphabetModels[inAlphabet].script;
   std::vector<char32_t> ofScript;
@@ -269,7 +272,7 @@ std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
     // ASCII, most of what most texts hold, needs no decoding, and in an alphabet of ASCII letters
     // nothing else does either: every other byte only parts words.
     if (held.empty() && (byte < 0x80 || asciiOnly)) {
-      Take(byte < 0x80 ? ascii[byte] : -1);
+      Take(byte < 0x80 ? low[byte] : -1);
       if (letters > 0) ++span;
       continue;
     }
@@ -291,7 +294,7 @@ std::size_t ShiftGuesser::TakeHeld() {
         DecodeUtf8(reinterpret_cast<const unsigned char*>(held.data()), held.size(), c);
     if (length == kCutShort) break;
     last = length == 0 ? 1 : static_cast<std::size_t>(length);
-    const int place = length == 0 ? -1 : reading.Index(c);
+    const int place = length == 0 ? -1 : c < low.size() ? low[c] : reading.Index(c);
     if (place < 0 && length > 0) {
       const auto other = std::lower_bound(lacked.begin(), lacked.end(), c);
       if (other != lacked.end() && *other == c) {
