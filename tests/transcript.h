@@ -71,6 +71,12 @@ struct Case {
     addressSpace = bytes;
     return *this;
   }
+  // Runs the program under prlimit with at most this many descriptors, not under a launcher,
+  // which opens its own.
+  Case& OpenFiles(int most) {
+    openFiles = most;
+    return *this;
+  }
   // Adds to the input a line of this many letters, made only when the row runs: every test
   // process builds the whole table.
   Case& LineOf(std::size_t letters) {
@@ -148,6 +154,7 @@ struct Case {
   std::vector<std::string> args;
   std::string expectedErr;
   std::size_t addressSpace = 0;
+  int openFiles = 0;
   std::size_t lineLength = 0;
   std::optional<std::string> expectedFile;
   mode_t mode = 0;
