@@ -307,7 +307,7 @@ std::size_t ShiftGuesser::TakeHeld() {
   return last;
 }
 
-ShiftGuesser::Costs ShiftGuesser::Score() const {
+ShiftGuesser::Costs ShiftGuesser::Score(std::size_t lackedLetters) const {
   const AlphabetModel& model = kAlphabetModels[alphabet];
   const int size = model.size;
   Costs scored{};
@@ -340,6 +340,17 @@ ShiftGuesser::Costs ShiftGuesser::Score() const {
     for (std::size_t i = 0; i < scored.models.size(); ++i) {
       scored.languages[i * shifts + shift] = CostLettersOnly(languages[i], decrypted);
     }
+  }
+  // A letter that the reading lacks and another alphabet has, it took for a word gap, but its
+  // languages never hold one: each costs them what their rarest trigram does. Without that, a
+  // short Russian text with ы read about as well as Bulgarian, which has no ы.
+  for (std::size_t m = 0; lackedLetters > 0 && m < scored.models.size(); ++m) {
+    const auto& levels = kLanguageModels[scored.models[m]].levels;
+    const std::int64_t cost =
+        static_cast<std::int64_t>(lackedLetters) * *std::max_element(levels.begin(), levels.end());
+    const auto first = scored.languages.begin() + static_cast<std::ptrdiff_t>(m * shifts);
+    std::for_each(first, first + static_cast<std::ptrdiff_t>(shifts),
+                  [cost](std::int64_t& total) { total += cost; });
   }
   scored.noLanguage = CostOfNoLanguage(model, symbols, scored.lettersOnly);
   return scored;
@@ -518,22 +529,9 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
   const std::vector<const ShiftGuesser*> guessers = InScriptOfMostLetters(readings);
   std::vector<ShiftGuesser::Costs> scores(guessers.size());
   std::transform(guessers.begin(), guessers.end(), scores.begin(),
-                 [](const ShiftGuesser* guesser) { return guesser->Score(); });
-  // A reading takes a letter that it lacks and another alphabet ranked with it has for a word
-  // gap, but its languages never hold that letter: each costs them what their rarest trigram
-  // does. Without that, a short Russian text with ы read about as well as Bulgarian, which has
-  // no ы and so no Bulgarian text does.
-  for (std::size_t g = 0; g < guessers.size(); ++g) {
-    const auto lacked = static_cast<std::int64_t>(guessers[g]->LettersLacked(guessers));
-    const auto size = static_cast<std::size_t>(kAlphabetModels[guessers[g]->Alphabet()].size);
-    for (std::size_t m = 0; lacked > 0 && m < scores[g].models.size(); ++m) {
-      const auto& levels = kLanguageModels[scores[g].models[m]].levels;
-      const std::int64_t rarest = *std::max_element(levels.begin(), levels.end());
-      const auto first = scores[g].languages.begin() + static_cast<std::ptrdiff_t>(m * size);
-      std::for_each(first, first + static_cast<std::ptrdiff_t>(size),
-                    [lacked, rarest](std::int64_t& cost) { cost += lacked * rarest; });
-    }
-  }
+                 [&guessers](const ShiftGuesser* guesser) {
+                   return guesser->Score(guesser->LettersLacked(guessers));
+                 });
   std::vector<Pairs> allowed;
   ShiftGuesser::Ranking ranking{};
   ranking.alphabets.clear();

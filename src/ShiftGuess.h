@@ -127,7 +127,8 @@ class ShiftGuesser {
     std::int64_t noLanguage;
     bool lettersOnly;
   };
-  [[nodiscard]] Costs Score() const;
+  // With `lackedLetters`, the count of letters it lacks and another alphabet ranked with it has.
+  [[nodiscard]] Costs Score(std::size_t lackedLetters = 0) const;
 
  private:
   // The words kept, and the longest one kept, in symbols.
