@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Alphabet.h"
@@ -75,9 +76,9 @@ Writer AppendTo(std::string& out) {
   };
 }
 
-// Where the sample must end: after the letter that makes the bound of letters, or the bound of
-// bytes from the first letter on, or at the end of the stream.
-std::size_t SampleEnd(const std::string& stream) {
+// Where the sample must end, and the letters it holds: after the letter that makes the bound of
+// letters, or the bound of bytes from the first letter on, or at the end of the stream.
+std::pair<std::size_t, std::size_t> SampleEnd(const std::string& stream) {
   std::size_t letters = 0;
   std::size_t first = std::string::npos;
   for (std::size_t i = 0; i < stream.size(); ++i) {
@@ -87,10 +88,10 @@ std::size_t SampleEnd(const std::string& stream) {
     }
     if (letters == kBounds.letters ||
         (first != std::string::npos && i + 1 - first == kBounds.span)) {
-      return i + 1;
+      return {i + 1, letters};
     }
   }
-  return stream.size();
+  return {stream.size(), letters};
 }
 
 bool Same(const ShiftGuesser::Ranking& a, const ShiftGuesser::Ranking& b) {
@@ -142,9 +143,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             back == stream,
         "the shift back gives the stream again");
 
+  // The characters are the same however the reads split the stream.
+  std::vector<Character> characters;
+  std::vector<Character> inPieces;
+  Utf8Decoder().Decode(stream.data(), stream.size(), characters);
+  Utf8Decoder decoder;
+  const Reader read = SplitReader(stream, seed);
+  std::string piece(kBlock, '\0');
+  for (std::size_t got = 0; (got = read(piece.data(), kBlock)) > 0;) {
+    decoder.Decode(piece.data(), got, inPieces);
+  }
+  Check(std::equal(characters.begin(), characters.end(), inPieces.begin(), inPieces.end(),
+                   [](Character a, Character b) { return a.c == b.c && a.length == b.length; }),
+        "the characters decoded do not depend on how the reads split the stream");
+
   ShiftGuesser whole(kBounds);
-  const std::size_t end = SampleEnd(stream);
-  Check(whole.Add(stream.data(), stream.size()) == end, "the guesser takes the sample and stops");
+  whole.Add(stream.data(), stream.size());
+  const auto [end, sampleLetters] = SampleEnd(stream);
+  Check(whole.Letters() == sampleLetters && (end == stream.size() || whole.Full()),
+        "the guesser takes the sample and stops");
   const bool letters = whole.Letters() > 0;
   if (letters) {
     const ShiftGuesser::Ranking ranking = whole.Rank();

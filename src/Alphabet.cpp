@@ -255,6 +255,44 @@ std::size_t CutShortTail(const char* data, std::size_t size) {
   return 0;
 }
 
+void Utf8Decoder::Decode(const char* data, std::size_t size, std::vector<Character>& out) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(data);
+  const auto emit = [&out](int length, char32_t c) {
+    out.push_back(length == 0 ? Character{Character::kNone, 1}
+                              : Character{c, static_cast<std::uint8_t>(length)});
+    return length == 0 ? std::size_t{1} : static_cast<std::size_t>(length);
+  };
+  std::size_t i = 0;
+  // A character that the last piece cut short, completed a byte at a time, or found to be none,
+  // the bytes after its first then looked at again.
+  for (; heldSize > 0 && i < size; ++i) {
+    held[heldSize++] = bytes[i];
+    while (heldSize > 0) {
+      char32_t c = 0;
+      const int length = DecodeUtf8(held.data(), heldSize, c);
+      if (length == kCutShort) break;
+      const std::size_t used = emit(length, c);
+      std::copy(held.begin() + static_cast<std::ptrdiff_t>(used),
+                held.begin() + static_cast<std::ptrdiff_t>(heldSize), held.begin());
+      heldSize -= used;
+    }
+  }
+  while (i < size) {
+    if (bytes[i] < 0x80) {
+      out.push_back({bytes[i++], 1});
+      continue;
+    }
+    char32_t c = 0;
+    const int length = DecodeUtf8(bytes + i, size - i, c);
+    if (length == kCutShort) {
+      std::copy(bytes + i, bytes + size, held.begin());
+      heldSize = size - i;
+      return;
+    }
+    i += emit(length, c);
+  }
+}
+
 AlphabetRotation::Code AlphabetRotation::CodeOf(char32_t c) {
   Code code{};
   code.length = static_cast<unsigned char>(Encode(c, code.bytes.data()) - code.bytes.data());

@@ -71,6 +71,28 @@ int DecodeUtf8(const unsigned char* data, std::size_t available, char32_t& c);
 // cut short, 0 to 3: what must wait for the next block before the character can be moved.
 std::size_t CutShortTail(const char* data, std::size_t size);
 
+// A character of UTF-8 text: its code point and length, or for a byte that begins none, kNone
+// and 1.
+struct Character {
+  static constexpr char32_t kNone = 0x110000;  // past every code point
+  char32_t c;
+  std::uint8_t length;
+};
+
+// Decodes UTF-8 text that comes in pieces, once for every reading of it: a character that one
+// piece cuts short is completed by the next.
+class Utf8Decoder {
+ public:
+  // Appends to `out` the characters that the `size` bytes at `data` complete.
+  void Decode(const char* data, std::size_t size, std::vector<Character>& out);
+  // Forgets a character cut short, to decode another text.
+  void Clear() { heldSize = 0; }
+
+ private:
+  std::array<unsigned char, 4> held{};  // a character cut short, and the byte that completes it
+  std::size_t heldSize = 0;
+};
+
 // Moves the letters of an alphabet in UTF-8 text that comes in blocks, a character split between
 // two blocks included. Bytes that are not UTF-8 pass through as they are, so that the shift back
 // gives every byte again.

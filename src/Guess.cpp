@@ -153,7 +153,13 @@ Sample::Sample(ShiftGuesser::Bounds bounds, const std::vector<std::size_t>& alph
 }
 
 void Sample::Add(const char* data, std::size_t size) {
-  for (ShiftGuesser& guesser : guessers) static_cast<void>(guesser.Add(data, size));
+  // A few kilobytes at a time, since a block decoded whole would take eight times its size.
+  constexpr std::size_t kPiece = 4096;
+  for (std::size_t at = 0; at < size; at += kPiece) {
+    characters.clear();
+    decoder.Decode(data + at, std::min(kPiece, size - at), characters);
+    for (ShiftGuesser& guesser : guessers) guesser.Add(characters);
+  }
   for (FirstLine& line : firstLines) line.Add(data, size);
 }
 
@@ -162,6 +168,7 @@ void Sample::Clear() {
   for (FirstLine& line : firstLines) line.Clear();
   held.clear();
   ended = false;
+  decoder.Clear();
 }
 
 std::size_t Sample::Letters() const {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Alphabet.h"
 #include "Filter.h"
 #include "ShiftGuess.h"
 
@@ -65,6 +66,9 @@ struct Sample {
   [[nodiscard]] ShiftGuesser::Ranking Rank(const Steering& steering = {}) const;
   std::vector<ShiftGuesser> guessers;
   std::vector<FirstLine> firstLines;  // one for each guesser, when listing
+  // The text decoded once, for every guesser to read in its own alphabet.
+  Utf8Decoder decoder;
+  std::vector<Character> characters;
   // Of a sample read with bytes passed on, what was read from the first block holding a letter.
   std::string held;
   bool ended = false;  // whether the message ended within it

@@ -231,10 +231,12 @@ ShiftGuesser::ShiftGuesser(Bounds bounds, std::size_t inAlphabet)
       if ((*cased)[i] < low.size()) low[(*cased)[i]] = static_cast<std::int8_t>(i);
     }
   }
+  // The ASCII letters are never ranked with another alphabet of their script, and look up
+  // none, which would cost a search for every other character.
   const std::string script = kAlphabetModels[inAlphabet].script;
   std::vector<char32_t> ofScript;
   for (const AlphabetModel& other : kAlphabetModels) {
-    for (int i = 0; other.script == script && i < other.size; ++i) {
+    for (int i = 0; !asciiOnly && other.script == script && i < other.size; ++i) {
       ofScript.push_back(other.letters[i]);
       ofScript.push_back(SimpleUppercase(other.letters[i]));
     }
@@ -251,7 +253,7 @@ void ShiftGuesser::Clear() {
   std::fill(lackedTaken.begin(), lackedTaken.end(), 0);
   letters = 0;
   span = 0;
-  held.clear();
+  decoder.Clear();
 }
 
 void ShiftGuesser::Take(int place) {
@@ -265,46 +267,32 @@ void ShiftGuesser::Take(int place) {
   }
 }
 
-std::size_t ShiftGuesser::Add(const char* data, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    if (Full()) return i;
-    const auto byte = static_cast<unsigned char>(data[i]);
-    // ASCII, most of what most texts hold, needs no decoding, and in an alphabet of ASCII letters
-    // nothing else does either: every other byte only parts words.
-    if (held.empty() && (byte < 0x80 || asciiOnly)) {
-      Take(byte < 0x80 ? low[byte] : -1);
-      if (letters > 0) ++span;
-      continue;
-    }
-    held += static_cast<char>(byte);
-    const bool before = letters > 0;
-    const std::size_t last = TakeHeld();
-    // From the first letter on, its first bytes included.
-    if (letters > 0) span += before ? 1 : last;
-  }
-  return size;
+void ShiftGuesser::Add(const char* data, std::size_t size) {
+  decoded.clear();
+  decoder.Decode(data, size, decoded);
+  Add(decoded);
 }
 
-std::size_t ShiftGuesser::TakeHeld() {
-  // The characters that the bytes held so far make, and bytes that begin none, as gaps.
-  std::size_t last = 0;
-  while (!held.empty()) {
-    char32_t c = 0;
-    const int length =
-        DecodeUtf8(reinterpret_cast<const unsigned char*>(held.data()), held.size(), c);
-    if (length == kCutShort) break;
-    last = length == 0 ? 1 : static_cast<std::size_t>(length);
-    const int place = length == 0 ? -1 : c < low.size() ? low[c] : reading.Index(c);
-    if (place < 0 && length > 0) {
+void ShiftGuesser::Add(const std::vector<Character>& characters) {
+  for (const Character& character : characters) {
+    if (letters == limits.letters) return;
+    // From the first letter on, its first bytes included; a span at its bound takes no more.
+    if (letters > 0 && span + character.length > limits.span) {
+      span = limits.span;
+      return;
+    }
+    const char32_t c = character.c;
+    const int place = c < low.size() ? low[c] : asciiOnly ? -1 : reading.Index(c);
+    // No preset lacks an ASCII letter that another of its script has, and most text is ASCII.
+    if (place < 0 && c >= 0x80 && !lacked.empty()) {
       const auto other = std::lower_bound(lacked.begin(), lacked.end(), c);
       if (other != lacked.end() && *other == c) {
         ++lackedTaken[static_cast<std::size_t>(other - lacked.begin())];
       }
     }
     Take(place);
-    held.erase(0, last);
+    if (letters > 0) span += character.length;
   }
-  return last;
 }
 
 ShiftGuesser::Costs ShiftGuesser::Score(std::size_t lackedLetters) const {

@@ -74,9 +74,11 @@ class ShiftGuesser {
   // Guesses in kAlphabetModels[inAlphabet], the ASCII letters by default.
   explicit ShiftGuesser(Bounds bounds = {}, std::size_t inAlphabet = kDefaultAlphabet);
 
-  // Takes in up to `size` bytes of ciphertext and returns how many it took: all of them, unless
-  // it becomes Full() first.
-  std::size_t Add(const char* data, std::size_t size);
+  // Takes in `size` bytes of ciphertext, or as many as it takes before it becomes Full().
+  void Add(const char* data, std::size_t size);
+  // The same for characters, decoded once for every reading of a text. From the first letter
+  // on, a character that would end past the bound of bytes is not taken.
+  void Add(const std::vector<Character>& characters);
 
   // Forgets what it has taken in, to guess another text.
   void Clear();
@@ -109,7 +111,7 @@ class ShiftGuesser {
 
   // Returns how many of the letters taken in are letters of one of `others` (this one may be
   // among them) that this alphabet lacks, and so took as word gaps: letters of other alphabets
-  // of its script. An alphabet of ASCII letters decodes nothing else, and counts none.
+  // of its script. An alphabet of ASCII letters counts none.
   [[nodiscard]] std::size_t LettersLacked(const std::vector<const ShiftGuesser*>& others) const;
 
   // Returns whether what has been taken in, decrypted by `shift`, holds `word` in its letters
@@ -143,9 +145,6 @@ class ShiftGuesser {
   const std::vector<std::int64_t>& WordCosts(const std::string& word, bool closed,
                                              std::vector<std::int64_t>& scratch) const;
   void Take(int place);
-  // Takes in the characters that `held` holds, all but one cut short, and returns the length of
-  // the last.
-  std::size_t TakeHeld();
 
   Bounds limits;
   std::size_t alphabet;
@@ -162,7 +161,9 @@ class ShiftGuesser {
   std::vector<std::uint8_t> symbols;
   std::size_t letters = 0;
   std::size_t span = 0;
-  std::string held;  // the start of a character that the next call completes
+  // What Add decodes bytes with, and into.
+  Utf8Decoder decoder;
+  std::vector<Character> decoded;
   // What Score keeps for the next time, which changes none of its answers, and so is kept
   // across Clear: the alphabet's languages, in the order of kLanguageModels, and of each word,
   // moved back by its first letter, its cost in each language and shift.

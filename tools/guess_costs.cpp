@@ -21,7 +21,7 @@ int main() {
   std::string text;
   while (std::getline(std::cin, text, '\0')) {
     ShiftGuesser guesser;
-    static_cast<void>(guesser.Add(text.data(), text.size()));
+    guesser.Add(text.data(), text.size());
     if (guesser.Letters() > 0) {
       const ShiftGuesser::Costs costs = guesser.Score();
       std::cout << (costs.lettersOnly ? 1 : 0) << ' ' << guesser.Letters() << ' '
