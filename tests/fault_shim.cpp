@@ -115,12 +115,16 @@ int close(int fd) {
 // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): glibc's are reserved names
 ssize_t write(int fd, const void* data, std::size_t size) {
   if (Injected("write0") && fd != STDERR_FILENO) return 0;
-  // Every other write interrupted too, as a signal may, before it writes anything.
+  // Every other write interrupted too, as a signal may, before it writes anything, and none
+  // writes more than a hundred bytes, fewer than a read may give, as into a pipe nearly full.
   static bool interrupt = false;
   interrupt = !interrupt;
-  if (Injected("eintr") && fd != STDERR_FILENO && interrupt) {
-    errno = EINTR;
-    return -1;
+  if (Injected("eintr") && fd != STDERR_FILENO) {
+    if (interrupt) {
+      errno = EINTR;
+      return -1;
+    }
+    size = std::min<std::size_t>(size, 100);
   }
   return Real(write, "write")(fd, data, size);
 }

@@ -865,8 +865,9 @@ const std::vector<Case> kInjectedFaults = {
         .Args({"-d"})
         .Fault("write0")
         .Err("simple_encryption: write error: No space left on device\n"),
-    // Interrupted reads of a few hundred bytes, as from a slow pipe: none may pass for its end.
-    Case("a pipe read in pieces, with interruptions")
+    // Interrupted reads of a few hundred bytes, as from a slow pipe: none may pass for its end;
+    // and writes as short, each of which must be taken up where it stopped.
+    Case("a pipe read and written in pieces, with interruptions")
         .In(kManyLines)
         .Out(kManyLinesEncrypted)
         .StdinFrom(kInputPipe)
