@@ -117,9 +117,10 @@ struct Outcome {
   std::string leftovers;  // names of files the program left in the folder
 };
 
-// "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in", and
-// "@abs" too, by an absolute path longer than the room first given to read a link in. "@new" is
-// left for the program to make.
+// "@second" holds this, beside "@in" holding the row's input, "@link" pointing to "@in" through
+// "i", a link whose target is as short as one can be, and "@abs" to "@in" too, by an absolute
+// path longer than the room first given to read a link in. "@new" is left for the program to
+// make.
 const std::string kSecond = "Gur rarzl nggnpxf ng qnja\n";
 const std::string kSecondEncrypted = "Jxu uduco qjjqsai qj tqmd\n";
 
@@ -196,7 +197,7 @@ Outcome RunProgram(const Case& c) {
     run.aclBefore = ReadAcl(dir + "in");
   }
   std::ofstream(dir + "second", std::ios::binary) << kSecond;
-  if (symlink("in", (dir + "link").c_str()) != 0 ||
+  if (symlink("in", (dir + "i").c_str()) != 0 || symlink("i", (dir + "link").c_str()) != 0 ||
       symlink((dir + Repeat("./", 150) + "in").c_str(), (dir + "abs").c_str()) != 0) {
     ADD_FAILURE() << "cannot make the links in " << dir;
   }
@@ -319,11 +320,11 @@ Outcome RunProgram(const Case& c) {
   if (fs::exists(dir + "new"))
     run.newMode = static_cast<mode_t>(fs::status(dir + "new").permissions());
   run.aclAfter = ReadAcl(dir + "in");
-  run.linkKept = fs::is_symlink(dir + "link") && fs::read_symlink(dir + "link") == "in";
+  run.linkKept = fs::is_symlink(dir + "link") && fs::read_symlink(dir + "link") == "i";
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename();
-    if (name != "in" && name != "second" && name != "link" && name != "abs" && name != "new" &&
-        name != "out" && name != "err") {
+    if (name != "in" && name != "i" && name != "second" && name != "link" && name != "abs" &&
+        name != "new" && name != "out" && name != "err") {
       run.leftovers += name + " ";
     }
   }
