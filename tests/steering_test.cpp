@@ -223,6 +223,11 @@ const std::vector<Case> kFinding = {
         .In("\xFFWkh hqhpb dwwdfnv dw gdzq\n")
         .Out("\xFFThe enemy attacks at dawn\n")
         .Args({"-d", "--find"}),
+    // Read as Latin-1, that byte would be a letter, ÿ, and begin the run.
+    Case("where a run after a byte that is not UTF-8 begins")
+        .In("\xFFWkh hqhpb dwwdfnv dw gdzq\n")
+        .Out("1:2\t3\tlatin\ten\t99.9%\tThe enemy attacks at dawn\n")
+        .Args({"--find"}),
     // The alphabet's first letter is scored as any other: left out, this run is found in part.
     Case("a run whose words hold the first letter")
         .In("Fraq gur cynaf gb gur arj zna va Ivraan.\n")
