@@ -135,7 +135,9 @@ const char* OneSlipAway(const std::string& folded) {
 
 // The preset that `name` most likely meant, or nullptr: the one it names when spaces, case and
 // a region (ru_RU) are left aside; the alphabet of the language it names or begins the name of
-// (de, English, gr); or the one preset a single typing slip away (ua).
+// (de, English, gr); or the one preset a single typing slip away (ua), from a name of two letters
+// or more: one letter is a slip away from every two-letter name that holds it, and g, which may
+// well mean Greek, would suggest bg.
 const char* Nearest(const std::string& name) {
   std::string folded;
   for (const char c : name.substr(0, name.find_first_of("_-."))) {
@@ -147,7 +149,8 @@ const char* Nearest(const std::string& name) {
                    [&folded](const AlphabetModel& model) { return folded == model.name; });
   if (named != kAlphabetModels.end()) return named->name;
   const char* const alphabet = LanguageAlphabet(folded);
-  return alphabet != nullptr ? alphabet : OneSlipAway(folded);
+  if (alphabet != nullptr) return alphabet;
+  return folded.size() >= 2 ? OneSlipAway(folded) : nullptr;
 }
 
 }  // namespace

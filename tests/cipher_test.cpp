@@ -249,7 +249,7 @@ TEST(Alphabet, WritesEachLetterAtItsOwnLength) {
 // A name that is no preset's is refused, with the one it most likely meant where there is one:
 // the suggestion is all that tells the cases apart.
 TEST(Alphabet, AMisspeltPresetSuggestsTheOneMeant) {
-  const std::array<std::pair<const char*, const char*>, 12> kNames = {{
+  const std::array<std::pair<const char*, const char*>, 13> kNames = {{
       {"RU", "ru"},
       {" ru", "ru"},
       {"ru_RU", "ru"},
@@ -262,6 +262,7 @@ TEST(Alphabet, AMisspeltPresetSuggestsTheOneMeant) {
       {"lattin", "latin"},
       {"ABC", nullptr},
       {"xy", nullptr},
+      {"g", nullptr},
   }};
   for (const auto& [name, meant] : kNames) {
     std::string error;
