@@ -93,6 +93,11 @@ const std::vector<Case> kSteering = {
         .In(kEnemy)
         .Out("3\t99.9%\tThe enemy attacks at dawn\n")
         .Args({"--list", "--crib=at"}),
+    // The alphabet's first letter makes the line previewed, as any other letter does.
+    Case("a preview of a line whose one letter is the alphabet's first")
+        .In("A\n" + kEnemy)
+        .Out("3\t99.9%\tX\n")
+        .Args({"--list", "--crib=dawn"}),
     Case("a preview of 20 columns")
         .In(kEnemy)
         .Out("3\t99.9%\tThe enemy attacks at\n25\t0.0%\tXli iriqc exxegow ex\n")
