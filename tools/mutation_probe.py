@@ -75,9 +75,11 @@ def mutants_of(path):
         for match in re.finditer(r"(?<![\w.'\"])(\d+)(?![\w.'\"])", code):
             changed = line[:match.start()] + str(int(match.group(1)) + 1) + line[match.end():]
             yield number, changed, f"{match.group(1)} -> {int(match.group(1)) + 1} at {match.start() + 1}"
-        # A whole statement on one line, its brackets balanced.
+        # A whole statement on one line, its brackets balanced; not a declaration, such as a
+        # deleted copy, which compiles the same without it wherever it compiles at all.
         if (stripped.endswith(";") and stripped.count("(") == stripped.count(")")
-                and not re.match(r"(const|constexpr|using|struct|class|int|bool|std::\w+)\b", stripped)):
+                and not re.match(r"(const|constexpr|using|struct|class|int|bool|std::\w+)\b", stripped)
+                and not stripped.endswith(("= delete;", "= default;"))):
             yield number, "", "statement deleted"
 
 
