@@ -387,6 +387,7 @@ TEST(ShiftGuess, TakesItsBoundOfBytesFromTheFirstLetter) {
     ShiftGuesser guesser({4096, 17}, Row(name));
     guesser.Add(text.data(), text.size());
     EXPECT_EQ(guesser.Letters(), 17 / letter.size()) << name;
+    EXPECT_TRUE(guesser.Full()) << name;
   }
 }
 

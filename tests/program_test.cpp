@@ -503,6 +503,11 @@ const std::vector<Case> kOptions = {
         .Args({"--help"})
         .Within()
         .FitsTerminal(),
+    // And the codes --lang takes.
+    Case("help gives the languages' codes")
+        .Out(std::string("such as --lang=de,fr: ") + kLanguageModels[0].code + ", ")
+        .Args({"--help"})
+        .Within(),
     Case("version")
         .Out("simple_encryption " SIMPLE_ENCRYPTION_VERSION
              "\nCopyright (C) 2026 The simple_encryption authors.\n"
