@@ -242,6 +242,11 @@ const std::vector<Case> kFinding = {
         .In("Notes for the trip.\n" + kRussianCipher)
         .Out("Notes for the trip.\nСъешь же ещё этих мягких французских булок, да выпей чаю.\n")
         .Args({"-d", "--find"}),
+    // A combining mark, as a stress mark is, stays in its word, whichever alphabet that is in.
+    Case("a run with a stress mark")
+        .In("Цяйэб лй йюк вчнъ сд\u0301зпнъ щхетышмцпнъ ёшруп, ие жафйо ьег.\n")
+        .Out("Съешь же ещё этих мя\u0301гких французских булок, да выпей чаю.\n")
+        .Args({"-d", "--find"}),
     Case("every byte of a text without runs as it was")
         .In(Repeat(kAllBytes, 4))
         .Out(Repeat(kAllBytes, 4))
