@@ -247,6 +247,12 @@ const std::vector<Case> kFinding = {
         .In("Цяйэб лй йюк вчнъ сд\u0301зпнъ щхетышмцпнъ ёшруп, ие жафйо ьег.\n")
         .Out("Съешь же ещё этих мя\u0301гких французских булок, да выпей чаю.\n")
         .Args({"-d", "--find"}),
+    // Each word's costs are kept for the next time it comes, but not without bound.
+    Case("a text of ever new words in bounded memory")
+        .In(NewWords(40000))
+        .Start()
+        .AddressSpace(std::size_t{64} << 20)
+        .Args({"--find"}),
     Case("every byte of a text without runs as it was")
         .In(Repeat(kAllBytes, 4))
         .Out(Repeat(kAllBytes, 4))
