@@ -522,13 +522,11 @@ ShiftGuesser::Ranking RankTogether(const std::vector<const ShiftGuesser*>& readi
                  });
   std::vector<Pairs> allowed;
   ShiftGuesser::Ranking ranking{};
-  ranking.alphabets.clear();
   ranking.languages.reserve(kLanguageModels.size());
   // The first reading has the most letters.
   const std::size_t letters = guessers.front()->Letters();
   for (std::size_t g = 0; g < guessers.size(); ++g) {
     allowed.push_back(Allowed(*guessers[g], scores[g], steering));
-    ranking.alphabets.push_back(guessers[g]->Alphabet());
     for (const std::size_t row : scores[g].models) {
       if (steering.languages.empty() || steering.languages[row]) ranking.languages.push_back(row);
     }

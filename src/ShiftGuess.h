@@ -95,7 +95,6 @@ class ShiftGuesser {
 
   struct Ranking {
     std::size_t alphabet = kDefaultAlphabet;  // whose shifts these are, in kAlphabetModels
-    std::vector<std::size_t> alphabets = {kDefaultAlphabet};  // all that were ranked
     std::vector<int> shifts;  // most likely first; equal probabilities in shift order
     // Of each of `shifts`, summed over the languages; with `noLanguage`, and the probabilities of
     // the other alphabets ranked with this one, they sum to 1.
