@@ -1140,6 +1140,11 @@ const std::vector<Case> kOtherAlphabets = {
                "invalid alphabet 'abca': 'a' more than once"),
     UsageError("an alphabet that is not UTF-8", {"-e", "--letters", "ab\xC3"},
                "invalid alphabet 'ab'$'\\303': not UTF-8"),
+    UsageError("an alphabet with a byte that begins no character",
+               {"-e", "--letters",
+                "a\xFF"
+                "b"},
+               "invalid alphabet 'a'$'\\377''b': not UTF-8"),
     UsageError("a guess in a custom alphabet", {"--guess", "--letters", "abc"},
                "option --guess knows no language in the alphabet 'abc'"),
     // A typo of a preset is no alphabet of its own, which would move other letters than meant.

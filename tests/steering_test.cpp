@@ -169,6 +169,14 @@ const std::vector<Case> kEachLine = {
         .StdoutTo("/dev/full")
         .Args({"-d", "--guess", "--lines"})
         .Err("simple_encryption: write error: No space left on device\n"),
+    // Each line starts with no letter counted as lacked in an alphabet: had it counted each once,
+    // every language would read worse than none.
+    Case("a JSON row for a short Russian line")
+        .In("фхнжйч снх\n")
+        .Out(R"({"file": "-", "line": 1, "status": "answered", "shift": 5, "alphabet": "ru", )"
+             R"("language": "ru", "probability": 0.9907})"
+             "\n")
+        .Args({"--guess", "--lines", "--json"}),
     // The costs of the words seen are kept for the lines to come, but not without bound.
     Case("lines of ever new words in bounded memory")
         .In("Uryyb jbeyq\n" + NewWords(40000))
