@@ -219,6 +219,12 @@ const std::vector<Case> kFinding = {
             "Gur cnffjbeq vf uvqqra va gur pbasvthengvba svyr.\n")
         .Out("31:1\t13\tlatin\ten\t99.9%\tThe password is hidden in the configuration file\n")
         .Args({"--find"}),
+    // Words of no language, as written or shifted, stay as they are, however near a run: as
+    // written they cost no more than letters at random.
+    Case("gibberish before a run")
+        .In("Qwfp zxkv: Wkh hqhpb dwwdfnv dw gdzq\n")
+        .Out("Qwfp zxkv: The enemy attacks at dawn\n")
+        .Args({"-d", "--find"}),
     // A line longer than a piece is cut at a word gap, so that no word is split between two
     // runs: here the last byte the piece could hold is the z of gdzq.
     Case("a line longer than a piece")
