@@ -136,8 +136,8 @@ const char* OneSlipAway(const std::string& folded) {
 // The preset that `name` most likely meant, or nullptr: the one it names when spaces, case and
 // a region (ru_RU) are left aside; the alphabet of the language it names or begins the name of
 // (de, English, gr); or the one preset a single typing slip away (ua), from a name of two letters
-// or more: one letter is a slip away from every two-letter name that holds it, and g, which may
-// well mean Greek, would suggest bg.
+// or more: one letter is a slip away from every two-letter name that holds it, which would make
+// the suggestion whichever of those happens to be alone.
 const char* Nearest(const std::string& name) {
   std::string folded;
   for (const char c : name.substr(0, name.find_first_of("_-."))) {
