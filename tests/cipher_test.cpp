@@ -471,11 +471,12 @@ TEST(Guess, NotesWhatItIsNotSureOfAndNeverRoundsUp) {
             "uncertain guess: shift 3 at 25.0%, then shift 25 at 12.5%, and no language at 62.5%");
   EXPECT_EQ(Judge(RankingWith(0.5, 0.125)).message,
             "uncertain guess: shift 3 at 50.0%, then shift 25 at 12.5%");
-  // Cribs may leave two shifts, and both are named.
-  ShiftGuesser::Ranking two = RankingWith(0.6, 0.3);
+  // Cribs may leave two shifts, and both are named. (Fractions of two, which every target's
+  // arithmetic holds exactly.)
+  ShiftGuesser::Ranking two = RankingWith(0.5, 0.25);
   two.shifts.resize(2);
   two.probabilities.resize(2);
-  EXPECT_EQ(Judge(two).message, "uncertain guess: shift 3 at 60.0%, then shift 25 at 30.0%");
+  EXPECT_EQ(Judge(two).message, "uncertain guess: shift 3 at 50.0%, then shift 25 at 25.0%");
   EXPECT_EQ(Percent(0.99995), "99.9%");
   EXPECT_EQ(Percent(1), "99.9%");  // no guess is certain
   EXPECT_EQ(Percent(0.0004), "0.0%");
